@@ -1,0 +1,303 @@
+// kestrel-bench-import: the stored-value import of a large template into a branch database that
+// already holds many members, beside a baseline of plain inserts of the same rows.
+#include "bench_database.h"
+#include "bench_observer.h"
+
+#include "import/connection.h"
+#include "import/database.h"
+#include "import/errors.h"
+#include "import/import_run.h"
+#include "import/settings_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <psapi.h>
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#endif
+
+using namespace kestrel;
+using namespace kestrel::bench;
+
+namespace {
+
+const QString templateName = QStringLiteral("青雁充值卡模板.xls");
+
+struct BenchOptions {
+    int members = 1000000;
+    int rows = 65000;
+    QString work;         // keep the files here; a temporary folder when empty
+    QString templatePath; // a ready template; generated when empty
+    QString schema = QStringLiteral(KESTREL_SOURCE_DIR "/schema/branch.sql");
+};
+
+void say(const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+BenchOptions parseOptions(const QStringList& arguments) {
+    BenchOptions options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& name = arguments.at(i);
+        if (i + 1 >= arguments.size())
+            throw std::runtime_error("usage: kestrel-bench-import [--members N] [--rows N] "
+                                     "[--work DIR] [--template FILE] [--schema FILE]");
+        const QString value = arguments.at(++i);
+        if (name == QLatin1String("--members"))
+            options.members = value.toInt();
+        else if (name == QLatin1String("--rows"))
+            options.rows = value.toInt();
+        else if (name == QLatin1String("--work"))
+            options.work = value;
+        else if (name == QLatin1String("--template"))
+            options.templatePath = value;
+        else if (name == QLatin1String("--schema"))
+            options.schema = value;
+        else
+            throw std::runtime_error((QStringLiteral("unknown option ") + name).toStdString());
+    }
+    return options;
+}
+
+double peakMemoryMiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return -1;
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+#else
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0; // KiB on Linux
+#endif
+}
+
+void makeTemplate(const QString& path, int rows) {
+    // Debian's interpreter first: python3-xlwt is installed for it, not for other pythons.
+    const QString debianPython = QStringLiteral("/usr/bin/python3");
+    const QString python = QFile::exists(debianPython)
+                               ? debianPython
+                               : QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty())
+        throw std::runtime_error("python3 (with python3-xlwt) is needed to write the template; "
+                                 "or pass --template FILE");
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(python, {QStringLiteral(KESTREL_BENCH_IMPORT_DIR "/make_stored_value.py"), path,
+                           QString::number(rows)});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        throw std::runtime_error("make_stored_value.py failed");
+}
+
+void writeSettings(const QString& folder, const QString& databaseFile) {
+    QDir().mkpath(folder);
+    QFile file(settingsFilePath(folder));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write Kestrel.ini");
+    file.write(
+        (QStringLiteral("[Kestrel]\ndbtype=sqlite\ndbname=") + databaseFile + QStringLiteral("\n"))
+            .toUtf8());
+}
+
+void copyFile(const QString& from, const QString& to) {
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        throw std::runtime_error(
+            (QStringLiteral("cannot copy ") + from + QStringLiteral(" to ") + to).toStdString());
+}
+
+// The import as the button runs it, timed phase by phase.
+void runTimedImport(const QString& folder, TimingObserver& timing) {
+    const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
+    RunContext context(*database, timing);
+    context.templateFolder = folder;
+    context.identity = {QStringLiteral(" QY "), QStringLiteral(" 001 "),
+                        QStringLiteral(" 青雁一店 ")};
+    context.phaseStarted = [&timing](RunPhase phase) { timing.phaseStarted(phase); };
+    timing.markStart();
+    const RunOutcome outcome = runImport(ImportKind::StoredValue, context);
+    timing.markEnd();
+    if (outcome != RunOutcome::Completed)
+        throw std::runtime_error((QStringLiteral("the import did not complete: ") +
+                                  timing.errors().join(QLatin1Char('\n')) +
+                                  timing.messages().join(QLatin1Char('\n')))
+                                     .toStdString());
+}
+
+QList<TableRows> readImportedRows(const QString& folder, QStringList& missing) {
+    const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
+    QSqlDatabase& connection = database->connection();
+    const QStringList members =
+        presentColumns(connection, QStringLiteral("HY_Member"), writtenMemberColumns(), missing);
+    const QStringList logs = presentColumns(connection, QStringLiteral("HY_CardValueOpLog"),
+                                            writtenLogColumns(), missing);
+    return {readRows(connection, QStringLiteral("HY_Member"), members,
+                     QStringLiteral("MemberID LIKE 'B%'")),
+            readRows(connection, QStringLiteral("HY_CardValueOpLog"), logs,
+                     QStringLiteral("CardCode LIKE 'B%'"))};
+}
+
+double runBaseline(const QString& folder, const QList<TableRows>& rows) {
+    const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
+    QElapsedTimer clock;
+    clock.start();
+    insertRowsPlainly(database->connection(), rows);
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+void verifyImport(const QString& folder, int members, int rows) {
+    const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
+    QSqlDatabase& connection = database->connection();
+    const qint64 memberCount = scalar(connection, QStringLiteral("SELECT COUNT(*) FROM HY_Member"));
+    const qint64 logCount =
+        scalar(connection, QStringLiteral("SELECT COUNT(*) FROM HY_CardValueOpLog"));
+    const qint64 untyped = scalar(
+        connection, QStringLiteral("SELECT COUNT(*) FROM HY_Member WHERE CardTypeID IS NULL OR "
+                                   "CardTypeID=''"));
+    say(QStringLiteral("check: members %1 (expected %2), log rows %3 (expected %4), members "
+                       "without a card type key %5")
+            .arg(memberCount)
+            .arg(members + rows)
+            .arg(logCount)
+            .arg(members + rows)
+            .arg(untyped));
+    if (memberCount != members + rows || logCount != members + rows || untyped != 0)
+        throw std::runtime_error("the imported database is not as expected");
+}
+
+QString row(const QString& label, double seconds, double total) {
+    return QStringLiteral("  %1 %2 s  %3 %")
+        .arg(label, -40)
+        .arg(seconds, 9, 'f', 3)
+        .arg(total > 0 ? 100.0 * seconds / total : 0.0, 5, 'f', 1);
+}
+
+void printPhases(const TimingObserver& timing) {
+    const double total = timing.totalSeconds();
+    if (timing.hasPhases()) {
+        const auto print = [&](const QString& label, std::optional<double> seconds) {
+            if (seconds)
+                say(row(label, *seconds, total));
+        };
+        print(QStringLiteral("open template"), timing.beforePhaseSeconds(RunPhase::Checking));
+        print(QStringLiteral("checking pass"),
+              timing.phaseSeconds(RunPhase::Checking, RunPhase::ImportPass));
+        print(QStringLiteral("import pass"),
+              timing.phaseSeconds(RunPhase::ImportPass, RunPhase::CleanUp));
+        print(QStringLiteral("clean-up"),
+              timing.phaseSeconds(RunPhase::CleanUp, RunPhase::Reconciliation));
+        print(QStringLiteral("reconciliation + commit"),
+              timing.phaseSeconds(RunPhase::Reconciliation, RunPhase::Finished));
+        print(QStringLiteral("completion, release"), timing.afterPhaseSeconds(RunPhase::Finished));
+        return;
+    }
+    // Without the phase hook: each pass begins with its progress reset, and the import pass
+    // ends when its last row is done (the last progress step plus one row's average time).
+    const QList<qint64>& resets = timing.progressResets();
+    if (resets.size() < 2) {
+        say(QStringLiteral("  (the run reported no phases)"));
+        return;
+    }
+    const auto span = [](qint64 from, qint64 to) { return TimingObserver::seconds(from, to); };
+    const qint64 checkingStart = resets.at(0);
+    const qint64 importStart = resets.at(1);
+    const qint64 lastRow = timing.lastProgressNs();
+    const qint64 rows = std::max<qint64>(1, timing.importRows());
+    const qint64 importEnd = lastRow + (lastRow - importStart) / rows;
+    say(row(QStringLiteral("open template"), span(timing.startNs(), checkingStart), total));
+    say(row(QStringLiteral("checking pass"), span(checkingStart, importStart), total));
+    say(row(QStringLiteral("import pass (end estimated)"), span(importStart, importEnd), total));
+    say(row(QStringLiteral("clean-up + reconciliation + commit"),
+            span(importEnd, timing.lastMessageNs()), total));
+    say(row(QStringLiteral("completion, release"), span(timing.lastMessageNs(), timing.endNs()),
+            total));
+}
+
+int runBench(const BenchOptions& options) {
+    QTemporaryDir temporary;
+    const QString work = options.work.isEmpty() ? temporary.path() : options.work;
+    QDir().mkpath(work);
+    const QString importFolder = work + QStringLiteral("/import");
+    const QString baselineFolder = work + QStringLiteral("/baseline");
+    writeSettings(importFolder, QStringLiteral("branch.db"));
+    writeSettings(baselineFolder, QStringLiteral("branch.db"));
+
+    QElapsedTimer clock;
+    clock.start();
+    const QString base = work + QStringLiteral("/members.db");
+    QFile::remove(base);
+    say(QStringLiteral("generating a branch database of %1 members ...").arg(options.members));
+    createMemberDatabase(base, options.schema, options.members);
+    copyFile(base, importFolder + QStringLiteral("/branch.db"));
+    copyFile(base, baselineFolder + QStringLiteral("/branch.db"));
+    const QString templatePath = importFolder + QLatin1Char('/') + templateName;
+    if (options.templatePath.isEmpty()) {
+        say(QStringLiteral("writing a template of %1 stored-value cards ...").arg(options.rows));
+        makeTemplate(templatePath, options.rows);
+    } else {
+        copyFile(options.templatePath, templatePath);
+    }
+    say(QStringLiteral("prepared in %1 s")
+            .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
+    const double memoryBefore = peakMemoryMiB();
+
+    TimingObserver timing;
+    runTimedImport(importFolder, timing);
+    const double memoryAfter = peakMemoryMiB();
+    verifyImport(importFolder, options.members, options.rows);
+
+    QStringList missing;
+    const QList<TableRows> rows = readImportedRows(importFolder, missing);
+    if (!missing.isEmpty())
+        say(QStringLiteral("note: columns not in the schema, left out of the baseline: ") +
+            missing.join(QStringLiteral(", ")));
+    const double baseline = runBaseline(baselineFolder, rows);
+
+    const double total = timing.totalSeconds();
+    say(QString());
+    say(QStringLiteral("stored-value import: %1 template rows into %2 members (SQLite)")
+            .arg(options.rows)
+            .arg(options.members));
+    say(row(QStringLiteral("whole import (as the button runs it)"), total, total));
+    printPhases(timing);
+    say(row(QStringLiteral("baseline: plain prepared inserts"), baseline, total));
+    say(QStringLiteral("  %1 %2")
+            .arg(QStringLiteral("template rows per second"), -40)
+            .arg(total > 0 ? options.rows / total : 0.0, 9, 'f', 0));
+    say(QStringLiteral("  %1 %2 x")
+            .arg(QStringLiteral("ratio import / baseline"), -40)
+            .arg(baseline > 0 ? total / baseline : 0.0, 9, 'f', 2));
+    say(QStringLiteral("  %1 %2 MiB (%3 MiB before the import)")
+            .arg(QStringLiteral("peak memory (max RSS)"), -40)
+            .arg(memoryAfter, 9, 'f', 1)
+            .arg(memoryBefore, 0, 'f', 1));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    try {
+        return runBench(parseOptions(app.arguments()));
+    } catch (const kestrel::Error& error) {
+        say(QStringLiteral("kestrel-bench-import: ") + error.message());
+    } catch (const std::exception& error) {
+        say(QStringLiteral("kestrel-bench-import: ") + QString::fromUtf8(error.what()));
+    }
+    return 1;
+}

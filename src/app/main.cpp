@@ -1,0 +1,24 @@
+// Program entry: the connection loop runs before any window; giving up ends the program
+// silently, otherwise the main window runs until it closes.
+#include "db_config_dialog.h"
+#include "main_window.h"
+#include "pub_dm.h"
+#include "import/settings_file.h"
+#include "ui_support.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrel"));
+    QApplication::setFont(kestrel::songTiPointFont(9));
+
+    const QString settingsPath = kestrel::settingsFilePath(QCoreApplication::applicationDirPath());
+    kestrel::TPubDM PubDM(settingsPath, kestrel::execConfigDialog);
+    if (!PubDM.ConnectOK)
+        return 0;
+
+    kestrel::TFrmBk_DataOutPut FrmBk_DataOutPut(PubDM);
+    FrmBk_DataOutPut.show();
+    return QApplication::exec();
+}

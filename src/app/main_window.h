@@ -1,0 +1,80 @@
+#pragma once
+
+#include "import/database.h"
+#include "import/import_run.h"
+#include "import/run_observer.h"
+
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+
+namespace kestrel {
+
+class TPubDM;
+
+// The main window: branch identity, one button per import, the progress bar. It reports a
+// running import to the operator as its RunObserver; the observer methods may be called from
+// another thread, they then wait for the window's thread to carry them out.
+class TFrmBk_DataOutPut : public QWidget, public RunObserver {
+    Q_OBJECT
+public:
+    explicit TFrmBk_DataOutPut(TPubDM& dataModule, QWidget* parent = nullptr);
+    ~TFrmBk_DataOutPut() override;
+
+    QLineEdit* EdtHotelTreeID = nullptr;
+    QLineEdit* EdtHotelID = nullptr;
+    QLineEdit* EdtHotelName = nullptr;
+    QProgressBar* PrgBar = nullptr;
+    QLabel* StaticTextHint = nullptr;
+
+    // What a button runs; an exception it throws is shown in the standard error box.
+    using ImportAction = std::function<void()>;
+    void setImportAction(ImportKind kind, ImportAction action);
+
+    // While busy the import and exit buttons are disabled and the window refuses to close.
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+
+    BranchIdentity identity() const;
+    TPubDM& dataModule() { return m_dataModule; }
+
+    // Fills and locks the branch identity from Sys_System when the table exists.
+    void FormShow();
+    void btnEndClick();
+
+    // RunObserver
+    void captionChanged(const QString& caption) override;
+    void progressReset(int maximum) override;
+    void progressChanged(int position) override;
+    void information(const QString& text) override;
+    void error(const QString& text) override;
+    void identityTrimmed(const BranchIdentity& identity) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildIdentity(QWidget* group);
+    void buildButtons(QWidget* group);
+    QAbstractButton* addImportButton(QWidget* group, const char* name, const QString& text,
+                                     const QRect& geometry, ImportKind kind);
+    void runImport(ImportKind kind);
+    void fillIdentityFromSystemTable();
+    void onGuiThread(const std::function<void()>& work);
+
+    TPubDM& m_dataModule;
+    std::unique_ptr<Query> m_qryTemp;
+    std::map<ImportKind, ImportAction> m_actions;
+    QList<QAbstractButton*> m_buttons;
+    bool m_busy = false;
+    bool m_shown = false;
+};
+
+} // namespace kestrel

@@ -1,0 +1,115 @@
+#include "import_options.h"
+
+#include <QDir>
+
+namespace kestrel::cli {
+
+QString usageText() {
+    return QStringLiteral(
+        "usage: kestrel-import [--dir DIR] [--hotel-tree-id T] [--hotel-id H] [--hotel-name N]\n"
+        "                      [--check] IMPORT...\n"
+        "IMPORT: stored-value | points | treatment | time-period | rooms-lockers | items-goods |\n"
+        "        employees\n"
+        "  --dir DIR           folder of Kestrel.ini and the templates (default: the program's "
+        "folder)\n"
+        "  --hotel-tree-id T   group number, used when the database has no Sys_System table\n"
+        "  --hotel-id H        branch number, likewise\n"
+        "  --hotel-name N      branch name, likewise\n"
+        "  --check             run the checking passes only; write nothing\n"
+        "Exit status: 0 completed, 1 a check failed, 2 an error ended an import,\n"
+        "             3 the database cannot be opened, 64 usage error.\n");
+}
+
+namespace {
+
+// The identity option of that name, or nullptr.
+std::optional<QString>* identityTarget(ImportOptions& options, const QString& name) {
+    if (name == QLatin1String("--hotel-tree-id"))
+        return &options.hotelTreeId;
+    if (name == QLatin1String("--hotel-id"))
+        return &options.hotelId;
+    if (name == QLatin1String("--hotel-name"))
+        return &options.hotelName;
+    return nullptr;
+}
+
+bool takesValue(const QString& name) {
+    return name == QLatin1String("--dir") || name == QLatin1String("--hotel-tree-id") ||
+           name == QLatin1String("--hotel-id") || name == QLatin1String("--hotel-name");
+}
+
+// Stores the value of a value-taking option; false when it was given twice.
+bool storeValue(ImportOptions& options, const QString& name, const QString& value, bool& dirSeen) {
+    if (name == QLatin1String("--dir")) {
+        if (dirSeen)
+            return false;
+        dirSeen = true;
+        options.dir = value;
+        return true;
+    }
+    std::optional<QString>* target = identityTarget(options, name);
+    if (target == nullptr || target->has_value())
+        return false;
+    *target = value;
+    return true;
+}
+
+} // namespace
+
+ParsedOptions parseImportOptions(const QStringList& arguments, const QString& defaultDir) {
+    ParsedOptions parsed;
+    ImportOptions& options = parsed.options;
+    options.dir = defaultDir;
+    bool dirSeen = false;
+    bool onlyNames = false; // after "--" every argument is an import name
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (onlyNames || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            options.imports.append(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            onlyNames = true;
+            continue;
+        }
+        QString name = argument;
+        std::optional<QString> inlineValue;
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        if (argument.startsWith(QLatin1String("--")) && equals > 2) {
+            name = argument.left(equals);
+            inlineValue = argument.mid(equals + 1);
+        }
+        if (name == QLatin1String("--check") && !inlineValue) {
+            options.checkOnly = true;
+        } else if ((name == QLatin1String("--help") || name == QLatin1String("-h")) &&
+                   !inlineValue) {
+            options.help = true;
+        } else if (takesValue(name)) {
+            QString value;
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments.at(++i);
+            } else {
+                parsed.error = QStringLiteral("option %1 needs a value").arg(name);
+                return parsed;
+            }
+            if (!storeValue(options, name, value, dirSeen)) {
+                parsed.error = QStringLiteral("option %1 given more than once").arg(name);
+                return parsed;
+            }
+        } else {
+            parsed.error = QStringLiteral("unknown option \"%1\"").arg(argument);
+            return parsed;
+        }
+    }
+    if (options.dir.isEmpty()) {
+        parsed.error = QStringLiteral("--dir needs a folder");
+        return parsed;
+    }
+    if (options.imports.isEmpty() && !options.help)
+        parsed.error = QStringLiteral("no import named");
+    return parsed;
+}
+
+} // namespace kestrel::cli

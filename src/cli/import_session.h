@@ -1,0 +1,32 @@
+#pragma once
+
+#include "import/import_run.h"
+#include "import_options.h"
+
+#include <QList>
+#include <optional>
+
+namespace kestrel {
+class Database;
+}
+
+namespace kestrel::cli {
+
+class ConsoleObserver;
+
+// The imports the command line names, in its order. Gives nothing and sets error when a name is
+// unknown or its import is not built yet.
+std::optional<QList<ImportKind>> resolveImports(const QStringList& names, QString& error);
+
+// The branch identity as the window has it: from the first row of Sys_System when that table
+// exists (identity options are then ignored with a warning), else from the options. Throws
+// DatabaseError when Sys_System cannot be read.
+BranchIdentity resolveIdentity(Database& database, const ImportOptions& options,
+                               ConsoleObserver& console);
+
+// Runs the imports one after the other and gives the exit status. Import mode stops at the first
+// import that does not complete; check mode goes on after failed checks and stops at an error.
+int runImports(Database& database, const QList<ImportKind>& kinds, const ImportOptions& options,
+               const BranchIdentity& identity, ConsoleObserver& console);
+
+} // namespace kestrel::cli

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QLocale>
+#include <memory>
+
+namespace kestrel {
+
+enum class Dialect { SqlServer, Sqlite };
+
+// How a column's text value is converted when a row is posted. Classed from the database's own
+// metadata, never from a list in our code.
+struct ColumnInfo {
+    enum class Kind { Text, Integer, Number, DateTime, Boolean, Other };
+    QString name;
+    Kind kind = Kind::Text;
+    int length = -1;          // declared length of a text column; -1 when unbounded
+    bool lengthInBytes = false; // SQL Server varchar/char: the length counts bytes of codePage
+    int codePage = 0;         // for lengthInBytes: the column's code page (936, 1252, ...)
+};
+
+struct TableMeta; // a table's columns with name lookups and cached insert statements
+
+// The one connection to the branch database (an open QSqlDatabase) and what every statement
+// needs: the dialect, column metadata, batches, transactions.
+//
+// SQL Server statement texts are used exactly as written. On SQLite:
+//  - a batch is a list of statements run one by one in order;
+//  - the catalogue test " Select Name From sysobjects Where ..." works through a temporary view
+//    (nothing is stored in the database file).
+// Every failure throws DatabaseError with the server's or the layer's message.
+class Database {
+public:
+    // Takes over an open connection. On SQL Server sets XACT_ABORT ON so that any error inside
+    // a transaction aborts the whole transaction.
+    Database(QSqlDatabase connection, Dialect dialect);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    Dialect dialect() const { return m_dialect; }
+    QSqlDatabase& connection() { return m_connection; }
+
+    // The locale used to read number and date texts written to numeric and date columns.
+    void setLocale(const QLocale& locale) { m_locale = locale; }
+    const QLocale& locale() const { return m_locale; }
+
+    // Runs statements that return no rows. On SQL Server the batch is sent as one text, the
+    // statements joined by single blanks; on SQLite they run one by one.
+    void execute(const QString& statement);
+    void executeBatch(const QStringList& statements);
+
+    void beginTransaction();
+    void commit();
+    void rollback(); // never throws; safe to call when no transaction is open
+    bool inTransaction() const { return m_inTransaction; }
+
+    // Column metadata of a table, read from the database once and cached.
+    const QList<ColumnInfo>& columns(const QString& table);
+    // True when a user table of that name exists (letter case ignored).
+    bool tableExists(const QString& table);
+    // The columns of a table with their lookups and cached statements, loaded once. The first
+    // throws DatabaseError for a table that does not exist; the second gives null instead.
+    std::shared_ptr<TableMeta> tableMeta(const QString& table);
+    std::shared_ptr<TableMeta> findTableMeta(const QString& table);
+    // Forgets cached metadata and statements (after the schema changed).
+    void clearCache();
+
+private:
+    QSqlDatabase m_connection;
+    Dialect m_dialect;
+    QLocale m_locale;
+    bool m_inTransaction = false;
+    struct Cache;
+    std::unique_ptr<Cache> m_cache;
+};
+
+// A statement holder on the connection, with the operations the importers use:
+// close, set statement, open, next, locate, append, field write, post, field read, execute.
+//
+// Opening a select makes its result available with a current row (the first). A whole-table
+// select may be served lazily: locate() on a large table must stay fast (an index of the
+// searched column, letter case folded, built once per open), and a posted row counts as part of
+// the loaded result, so a later locate finds it.
+class Query {
+public:
+    explicit Query(Database& database);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    void close();
+    void setSql(const QString& statement); // clears the text, then sets it
+    const QString& sql() const;
+
+    void open();   // runs the select
+    void execSql(); // runs the statement text as a batch that returns no rows
+    bool isOpen() const;
+    bool eof() const;
+    bool isEmpty() const;
+    int recNo() const; // position of the current row, counted from 1
+    void next();
+
+    // Moves to the first row whose column equals value as a whole, ignoring letter case.
+    bool locate(const QString& column, const QString& value);
+
+    // Reads a column of the current row (or of the row just posted) as text: NULL as the empty
+    // text, numbers by the cell-to-text rule, dates as yyyy-mm-dd with " hh:mm:ss" when the
+    // time is not midnight.
+    QString fieldText(const QString& column) const;
+
+    // Begins a new row of the table the open select reads; columns not written keep the
+    // table's defaults (the insert names only written columns).
+    void append();
+    void setField(const QString& column, const QString& text);
+    void setFieldNumber(const QString& column, double value);
+    // setField converts the text to its column's type at once (so that a field read of the new
+    // row gives the stored value); post inserts the row. Conversion failures throw
+    // DatabaseError with "'%s' is not a valid integer value for field '%s'" etc.
+    void post();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace kestrel

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "import/settings_file.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTimer>
+#include <QUuid>
+#include <functional>
+
+namespace kestrel::test {
+
+// Answers every message box that opens with OK and records what it said, so that code showing
+// modal boxes can run inside a test.
+class MessageBoxCatcher {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    MessageBoxCatcher() {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+
+    QList<Box> boxes;
+
+private:
+    void poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        boxes.append({box->windowTitle(), box->text(), box->icon()});
+        box->accept();
+    }
+
+    QTimer m_timer;
+};
+
+// Runs action once on the first modal widget of type T that opens.
+template <typename T>
+class WhenModal {
+public:
+    explicit WhenModal(std::function<void(T*)> action) : m_action(std::move(action)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!widget || !widget->isVisible())
+                return;
+            m_timer.stop();
+            ++count;
+            m_action(widget);
+        });
+        m_timer.start();
+    }
+
+    int count = 0;
+
+private:
+    std::function<void(T*)> m_action;
+    QTimer m_timer;
+};
+
+// Creates an SQLite file by running the statements on it.
+inline void createSqliteFile(const QString& path, const QStringList& statements) {
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        connection.setDatabaseName(path);
+        connection.open();
+        for (const QString& statement : statements)
+            QSqlQuery(connection).exec(statement);
+        connection.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// A settings file in folder that selects the SQLite file dbName.
+inline QString writeSqliteSettings(const QString& folder, const QString& dbName) {
+    const QString path = settingsFilePath(folder);
+    SettingsFile file(path);
+    file.write(QStringLiteral("Kestrel"), QStringLiteral("dbtype"), QStringLiteral("sqlite"));
+    file.write(QStringLiteral("Kestrel"), QStringLiteral("dbname"), dbName);
+    return path;
+}
+
+} // namespace kestrel::test

@@ -1,0 +1,106 @@
+#include "app_test_support.h"
+#include "db_config_dialog.h"
+#include "pub_dm.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace kestrel {
+namespace {
+
+class ConfigDialog : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = settingsFilePath(dir.path());
+
+    QByteArray fileBytes() const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void writeFile(const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    // Shows the dialog modally and lets action press its buttons; gives the modal result.
+    int runDialog(const std::function<void(TFrmPub_UntDBconfig*)>& action) {
+        test::WhenModal<TFrmPub_UntDBconfig> act(action);
+        return execConfigDialog(path);
+    }
+    static void click(TFrmPub_UntDBconfig* dialog, const char* name) {
+        dialog->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+    }
+};
+
+TEST_F(ConfigDialog, WithoutSettingsFileFieldsAreEmptyAndOkCreatesAllFourKeys) {
+    QStringList shown;
+    const int result = runDialog([&](TFrmPub_UntDBconfig* dialog) {
+        for (QLineEdit* field :
+             {dialog->edtsvrName, dialog->edtDBName, dialog->edtUserName, dialog->edtpass})
+            shown.append(field->text());
+        dialog->edtsvrName->setText(QStringLiteral("srv"));
+        click(dialog, "btnapply");
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(shown, QStringList(4, QString()));
+    const QString text = QString::fromUtf8(fileBytes());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("[Kestrel]")));
+    for (const char* line : {"dbpassword=", "dbuserid=", "dbserver=srv", "dbname="})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(line))) << line;
+}
+
+TEST_F(ConfigDialog, HandWrittenKeysAreShownAndReplacedInPlace) {
+    writeFile("[KESTREL]\ndbPassword=old pw\ndbUserID=olduser\ndbserver=srv\ndbname=db\n"
+              "LinkMode=NT\n");
+    QStringList shown;
+    const int result = runDialog([&](TFrmPub_UntDBconfig* dialog) {
+        shown = {dialog->edtpass->text(), dialog->edtUserName->text(), dialog->edtsvrName->text(),
+                 dialog->edtDBName->text()};
+        dialog->edtpass->setText(QStringLiteral("新密码"));
+        dialog->edtUserName->setText(QStringLiteral("sa"));
+        click(dialog, "btnapply");
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("old pw"), QStringLiteral("olduser"),
+                                  QStringLiteral("srv"), QStringLiteral("db")}));
+    EXPECT_EQ(QString::fromUtf8(fileBytes()),
+              QStringLiteral("[KESTREL]\ndbPassword=新密码\ndbUserID=sa\ndbserver=srv\n"
+                             "dbname=db\nLinkMode=NT\n"));
+}
+
+TEST_F(ConfigDialog, CloseEscapeAndWindowCloseGiveTwoAndWriteNothing) {
+    writeFile("[Kestrel]\ndbserver=srv\n");
+    const QByteArray before = fileBytes();
+    EXPECT_EQ(runDialog([](TFrmPub_UntDBconfig* dialog) {
+                  dialog->edtsvrName->setText(QStringLiteral("changed"));
+                  click(dialog, "btnCancel");
+              }),
+              2);
+    EXPECT_EQ(runDialog([](TFrmPub_UntDBconfig* dialog) { dialog->reject(); }), 2);
+    EXPECT_EQ(runDialog([](TFrmPub_UntDBconfig* dialog) { dialog->close(); }), 2);
+    EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(ConfigDialog, LooksAsDesigned) {
+    TFrmPub_UntDBconfig dialog(path);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("连接数据库服务器参数配置"));
+    EXPECT_EQ(dialog.size(), QSize(423, 275));
+    EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(dialog.edtpass->echoMode(), QLineEdit::Password);
+    for (QLineEdit* field :
+         {dialog.edtsvrName, dialog.edtDBName, dialog.edtUserName, dialog.edtpass})
+        EXPECT_EQ(field->width(), 150);
+    const auto* status = dialog.findChild<QLabel*>(QStringLiteral("StatusText"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(), QStringLiteral(" 数据库配置不正确，请重新配置"));
+    EXPECT_EQ(dialog.font().pointSize(), 9);
+    EXPECT_TRUE(QFontMetrics(dialog.font()).inFont(QChar(0x6570))); // 数
+}
+
+} // namespace
+} // namespace kestrel

@@ -1,0 +1,63 @@
+// The command line of kestrel-import, parsed without running anything.
+#include "import_options.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrel::cli {
+namespace {
+
+ParsedOptions parse(const QStringList& arguments) {
+    return parseImportOptions(arguments, QStringLiteral("/opt/kestrel"));
+}
+
+TEST(ImportOptions, DefaultsAndOrderOfImports) {
+    const ParsedOptions parsed =
+        parse({QStringLiteral("employees"), QStringLiteral("stored-value")});
+    ASSERT_TRUE(parsed.error.isEmpty());
+    EXPECT_EQ(parsed.options.dir, QStringLiteral("/opt/kestrel"));
+    EXPECT_EQ(parsed.options.imports,
+              (QStringList{QStringLiteral("employees"), QStringLiteral("stored-value")}));
+    EXPECT_FALSE(parsed.options.checkOnly);
+    EXPECT_FALSE(parsed.options.anyIdentityOption());
+}
+
+TEST(ImportOptions, ValuesSeparateOrAfterEqualsSignKeepTheirBlanks) {
+    const ParsedOptions parsed =
+        parse({QStringLiteral("--dir=/srv/branch 7"), QStringLiteral("--hotel-name"),
+               QStringLiteral(" 青雁 一店 "), QStringLiteral("--hotel-id="),
+               QStringLiteral("--check"), QStringLiteral("points")});
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.dir, QStringLiteral("/srv/branch 7"));
+    EXPECT_EQ(parsed.options.hotelName, QStringLiteral(" 青雁 一店 "));
+    // Given but empty is still given: it stands in for an empty edit box.
+    ASSERT_TRUE(parsed.options.hotelId.has_value());
+    EXPECT_TRUE(parsed.options.hotelId->isEmpty());
+    EXPECT_FALSE(parsed.options.hotelTreeId.has_value());
+    EXPECT_TRUE(parsed.options.checkOnly);
+}
+
+TEST(ImportOptions, AnOptionValueMayLookLikeAnOption) {
+    const ParsedOptions parsed = parse(
+        {QStringLiteral("--hotel-name"), QStringLiteral("--check"), QStringLiteral("points")});
+    ASSERT_TRUE(parsed.error.isEmpty());
+    EXPECT_EQ(parsed.options.hotelName, QStringLiteral("--check"));
+    EXPECT_FALSE(parsed.options.checkOnly);
+}
+
+TEST(ImportOptions, UsageErrors) {
+    const QList<QStringList> bad{
+        {},
+        {QStringLiteral("--check")},
+        {QStringLiteral("--dir")},
+        {QStringLiteral("--dir="), QStringLiteral("points")},
+        {QStringLiteral("--verbose"), QStringLiteral("points")},
+        {QStringLiteral("--check=yes"), QStringLiteral("points")},
+        {QStringLiteral("--hotel-id"), QStringLiteral("1"), QStringLiteral("--hotel-id=2"),
+         QStringLiteral("points")},
+    };
+    for (const QStringList& arguments : bad)
+        EXPECT_FALSE(parse(arguments).error.isEmpty()) << arguments.join(u' ').toStdString();
+}
+
+} // namespace
+} // namespace kestrel::cli

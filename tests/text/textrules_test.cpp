@@ -1,0 +1,137 @@
+#include "import/errors.h"
+#include "import/textrules.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrel;
+
+namespace {
+
+const QLocale kChina(QLocale::Chinese, QLocale::China);
+const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
+const QLocale kGermany(QLocale::German, QLocale::Germany);
+
+QString text(const CellValue& value, const QLocale& locale) { return cellToText(value, locale); }
+
+} // namespace
+
+TEST(CellToText, NumbersInGeneralForm) {
+    for (const QLocale& locale : {kChina, kUnitedStates}) {
+        EXPECT_EQ(text(CellValue::fromNumber(12.5), locale), QStringLiteral("12.5"));
+        EXPECT_EQ(text(CellValue::fromNumber(100), locale), QStringLiteral("100"));
+        EXPECT_EQ(text(CellValue::fromNumber(-3.25), locale), QStringLiteral("-3.25"));
+        EXPECT_EQ(text(CellValue::fromNumber(0), locale), QStringLiteral("0"));
+        EXPECT_EQ(text(CellValue::fromNumber(0.1 + 0.2), locale), QStringLiteral("0.3"));
+        EXPECT_EQ(text(CellValue::fromNumber(123456789012345.0), locale),
+                  QStringLiteral("123456789012345"));
+    }
+    EXPECT_EQ(text(CellValue::fromNumber(12.5), kGermany), QStringLiteral("12,5"));
+}
+
+TEST(CellToText, ScientificFormForLongAndTinyNumbers) {
+    // A 16-digit card number held as a number loses its last digit.
+    EXPECT_EQ(text(CellValue::fromNumber(1234567890123456.0), kChina),
+              QStringLiteral("1.23456789012346E15"));
+    EXPECT_EQ(text(CellValue::fromNumber(0.000001), kUnitedStates), QStringLiteral("1E-6"));
+    EXPECT_EQ(text(CellValue::fromNumber(-0.0000025), kUnitedStates), QStringLiteral("-2.5E-6"));
+    EXPECT_EQ(text(CellValue::fromNumber(0.00001), kUnitedStates), QStringLiteral("0.00001"));
+    EXPECT_EQ(text(CellValue::fromNumber(1e20), kGermany), QStringLiteral("1E20"));
+    EXPECT_EQ(text(CellValue::fromNumber(1.5e-7), kGermany), QStringLiteral("1,5E-7"));
+    // Rounding to 15 digits can carry into a sixteenth integer digit.
+    EXPECT_EQ(text(CellValue::fromNumber(999999999999999.9), kChina), QStringLiteral("1E15"));
+}
+
+TEST(CellToText, DatesInShortFormWithFourDigitYears) {
+    const CellValue midnight = CellValue::fromDateTime(QDate(2027, 3, 5));
+    EXPECT_EQ(text(midnight, kChina), QStringLiteral("2027/3/5"));
+    EXPECT_EQ(text(midnight, kUnitedStates), QStringLiteral("3/5/2027"));
+    EXPECT_EQ(text(midnight, kGermany), QStringLiteral("05.03.2027"));
+
+    const CellValue withTime = CellValue::fromDateTime(QDate(2027, 3, 5), QTime(14, 7, 9));
+    EXPECT_EQ(text(withTime, kChina), QStringLiteral("2027/3/5 14:07:09"));
+    EXPECT_EQ(text(withTime, kUnitedStates).left(9), QStringLiteral("3/5/2027 "));
+    EXPECT_TRUE(text(withTime, kUnitedStates).contains(QStringLiteral("2:07:09")));
+}
+
+TEST(CellToText, OtherKinds) {
+    EXPECT_EQ(text(CellValue::blank(), kChina), QString());
+    EXPECT_EQ(text(CellValue::fromText(QStringLiteral("  ")), kChina), QStringLiteral("  "));
+    EXPECT_EQ(text(CellValue::fromBoolean(true), kChina), QStringLiteral("True"));
+    EXPECT_EQ(text(CellValue::fromBoolean(false), kUnitedStates), QStringLiteral("False"));
+    try {
+        text(CellValue::fromError(0x07), kChina);
+        FAIL() << "an error cell must not convert";
+    } catch (const ConversionError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("#DIV/0!")));
+    }
+}
+
+TEST(ParseNumber, LocaleDecimalSeparatorSignAndExponent) {
+    EXPECT_EQ(parseNumber(QStringLiteral("12.5"), kChina), 12.5);
+    EXPECT_EQ(parseNumber(QStringLiteral(" -3 "), kChina), -3.0);
+    EXPECT_EQ(parseNumber(QStringLiteral("+1E3"), kUnitedStates), 1000.0);
+    EXPECT_EQ(parseNumber(QStringLiteral(".5"), kUnitedStates), 0.5);
+    EXPECT_EQ(parseNumber(QStringLiteral("12,5"), kGermany), 12.5);
+    EXPECT_FALSE(parseNumber(QStringLiteral("12.5"), kGermany));
+    for (const char* bad : {"12元", "", " ", "1,234", "abc", "1e", "--1", "1.2.3", "0x10"})
+        EXPECT_FALSE(parseNumber(QString::fromUtf8(bad), kUnitedStates)) << bad;
+}
+
+TEST(ParseNumber, EveryFormattedNumberParsesBack) {
+    for (const QLocale& locale : {kChina, kUnitedStates, kGermany}) {
+        for (double value : {12.5, 100.0, 1234567890123456.0, 0.000001, -7.125, 3e-12, 1e300}) {
+            const auto parsed = parseNumber(formatNumber(value, locale), locale);
+            ASSERT_TRUE(parsed) << formatNumber(value, locale).toStdString();
+            EXPECT_DOUBLE_EQ(*parsed, std::stod(QString::number(value, 'g', 15).toStdString()));
+        }
+    }
+}
+
+TEST(ParseInteger, WholeNumbersOnly) {
+    EXPECT_EQ(parseInteger(QStringLiteral("42"), kChina), 42);
+    EXPECT_EQ(parseInteger(QStringLiteral("-7"), kChina), -7);
+    EXPECT_FALSE(parseInteger(QStringLiteral("4.5"), kChina));
+    EXPECT_FALSE(parseInteger(QStringLiteral("99999999999999999999"), kChina));
+}
+
+TEST(ParseDateTime, LocaleShortFormAndIsoDates) {
+    const QDateTime fifthOfMarch(QDate(2027, 3, 5), QTime(0, 0), Qt::UTC);
+    EXPECT_EQ(parseDateTime(QStringLiteral("2027/3/5"), kChina), fifthOfMarch);
+    EXPECT_EQ(parseDateTime(QStringLiteral("3/5/2027"), kUnitedStates), fifthOfMarch);
+    EXPECT_EQ(parseDateTime(QStringLiteral("05.03.2027"), kGermany), fifthOfMarch);
+    for (const QLocale& locale : {kChina, kUnitedStates, kGermany}) {
+        EXPECT_EQ(parseDateTime(QStringLiteral("2027-03-05"), locale), fifthOfMarch);
+        EXPECT_EQ(parseDateTime(QStringLiteral("2027-3-5 13:04"), locale),
+                  QDateTime(QDate(2027, 3, 5), QTime(13, 4), Qt::UTC));
+    }
+    // Two-digit years fall in the hundred years around today, never a century back.
+    EXPECT_EQ(parseDateTime(QStringLiteral("3/5/27"), kUnitedStates), fifthOfMarch);
+}
+
+TEST(ParseDateTime, TimesAndRejections) {
+    EXPECT_EQ(parseDateTime(QStringLiteral("13:04:05"), kChina),
+              QDateTime(QDate(1900, 1, 1), QTime(13, 4, 5), Qt::UTC));
+    EXPECT_EQ(parseDateTime(QStringLiteral("3/5/2027 2:07:09 PM"), kUnitedStates),
+              QDateTime(QDate(2027, 3, 5), QTime(14, 7, 9), Qt::UTC));
+    EXPECT_EQ(parseDateTime(QStringLiteral("3/5/2027 12:00 AM"), kUnitedStates),
+              QDateTime(QDate(2027, 3, 5), QTime(0, 0), Qt::UTC));
+    for (const char* bad : {"2027-02-30", "2027/13/1", "abc", "", "2027年3月5日", "25:00",
+                            "3/5/2027 x", "5/3", "2027-3-5 13:61"})
+        EXPECT_FALSE(parseDateTime(QString::fromUtf8(bad), kChina)) << bad;
+    // Day-month order follows the locale: 13/1/2027 is no date in en_US.
+    EXPECT_FALSE(parseDateTime(QStringLiteral("13/1/2027"), kUnitedStates));
+}
+
+TEST(ParseDateTime, EveryFormattedDateParsesBack) {
+    const QDate days[] = {QDate(2027, 12, 31), QDate(1999, 1, 1), QDate(2024, 2, 29)};
+    const QTime times[] = {QTime(0, 0), QTime(23, 59, 59), QTime(12, 0, 1), QTime(0, 30)};
+    for (const QLocale& locale : {kChina, kUnitedStates, kGermany}) {
+        for (const QDate& day : days) {
+            for (const QTime& time : times) {
+                const QString formatted = formatDateTime(day, time, locale);
+                EXPECT_EQ(parseDateTime(formatted, locale), QDateTime(day, time, Qt::UTC))
+                    << formatted.toStdString();
+            }
+        }
+    }
+}

@@ -1,0 +1,95 @@
+// kestrel-xlsdump as IT staff run it: its output lines, escapes and exit codes.
+#include "test_paths.h"
+#include "xls_test_builder.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kestrel::test;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run dump(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    process.setProcessEnvironment(env);
+    process.start(binDir() + QStringLiteral("/kestrel-xlsdump"), arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+QByteArray sampleWorkbook() {
+    WorkbookSpec spec;
+    spec.globals = xfRecords({0, 14});
+    QByteArray strings = le32(1) + le32(1) + unicodeString(QStringLiteral("a\tb\r\nc\\d 青雁"));
+    spec.afterSheets = record(0x00FC, strings);
+    QByteArray first = labelSstCell(1, 0, 0) + numberCell(1, 2, 12.5) + blankCell(1, 3) +
+                       numberCell(2, 1, 45000, 1) + boolErrCell(2, 0, 1, false) +
+                       boolErrCell(3, 4, 0x07, true) + formulaCell(3, 0, formulaSpecialResult(3)) +
+                       blankCell(5, 0);
+    spec.sheets.push_back({QStringLiteral("One"), 0, first});
+    spec.sheets.push_back({QStringLiteral("Two"), 0, numberCell(0, 0, 100)});
+    return compoundFile(workbookStream(spec));
+}
+
+TEST(XlsDump, PrintsEveryValueCellInRowThenColumnOrder) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("样本.xls"), sampleWorkbook());
+    const Run run = dump({path});
+    EXPECT_EQ(0, run.exitCode) << run.err.constData();
+    EXPECT_EQ(QByteArray("rows\t6\n"
+                         "2\t1\ttext\ta\\tb\\r\\nc\\\\d 青雁\n"
+                         "2\t3\tnumber\t12.5\n"
+                         "3\t1\tboolean\tTrue\n"
+                         "3\t2\tdate\t3/15/2023\n"
+                         "4\t1\ttext\t\n"
+                         "4\t5\terror\t#DIV/0!\n"),
+              run.out);
+    EXPECT_TRUE(run.err.isEmpty());
+
+    const Run second = dump({path, QStringLiteral("2")});
+    EXPECT_EQ(0, second.exitCode);
+    EXPECT_EQ(QByteArray("rows\t1\n1\t1\tnumber\t100\n"), second.out);
+}
+
+TEST(XlsDump, BadFilesAndMissingSheetsExitWithTwo) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("book.xls"), sampleWorkbook());
+    const Run missingSheet = dump({path, QStringLiteral("3")});
+    EXPECT_EQ(2, missingSheet.exitCode);
+    EXPECT_TRUE(missingSheet.out.isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(missingSheet.err).contains(QStringLiteral("中没有第 3 个工作表")));
+
+    const QString csv = writeFile(dir, QStringLiteral("csv.xls"), QByteArray("a,b\n1,2\n"));
+    const Run notXls = dump({csv});
+    EXPECT_EQ(2, notXls.exitCode);
+    EXPECT_TRUE(QString::fromUtf8(notXls.err).contains(QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿")));
+
+    EXPECT_EQ(2, dump({dir.filePath(QStringLiteral("none.xls"))}).exitCode);
+}
+
+TEST(XlsDump, UsageErrorsExitWith64) {
+    EXPECT_EQ(64, dump({}).exitCode);
+    EXPECT_EQ(64, dump({QStringLiteral("a.xls"), QStringLiteral("x")}).exitCode);
+    EXPECT_EQ(64, dump({QStringLiteral("a.xls"), QStringLiteral("1"), QStringLiteral("2")}).exitCode);
+}
+
+} // namespace
