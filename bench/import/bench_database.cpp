@@ -61,9 +61,9 @@ void insertMembers(QSqlDatabase& connection, int members) {
          QStringLiteral("MemberID"), QStringLiteral("CardName"), QStringLiteral("CardTypeID"),
          QStringLiteral("CardTypeName"), QStringLiteral("MemberName"), QStringLiteral("Phone"),
          QStringLiteral("MemberPassword"), QStringLiteral("RepeatPassword"),
-         QStringLiteral("SumMoney"), QStringLiteral("QtdXfMoney"), QStringLiteral("JiFen"),
-         QStringLiteral("CreateDate"), QStringLiteral("EndDate"), QStringLiteral("isBlankOut"),
-         QStringLiteral("Memo")}));
+         QStringLiteral("PaperTypeName"), QStringLiteral("SumMoney"), QStringLiteral("QtdXfMoney"),
+         QStringLiteral("JiFen"), QStringLiteral("CreateDate"), QStringLiteral("EndDate"),
+         QStringLiteral("isBlankOut"), QStringLiteral("Memo")}));
     QSqlQuery log(connection);
     log.prepare(insertStatement(QStringLiteral("HY_CardValueOpLog"),
                                 {QStringLiteral("HotelTreeID"), QStringLiteral("HotelID"),
@@ -92,8 +92,12 @@ void insertMembers(QSqlDatabase& connection, int members) {
         member.addBindValue(memberTypes.at(type));
         member.addBindValue(name);
         member.addBindValue(QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')));
-        member.addBindValue(QString());
-        member.addBindValue(QString());
+        // A third of the members have no password, as the clean-up statements expect.
+        const QString password =
+            i % 3 == 0 ? QString() : QStringLiteral("%1").arg(i % 1000000, 6, 10, QLatin1Char('0'));
+        member.addBindValue(password);
+        member.addBindValue(password);
+        member.addBindValue(QStringLiteral("身份证"));
         member.addBindValue(money);
         member.addBindValue(i % 10 == 0 ? 0.0 : money);
         member.addBindValue(i % 300);

@@ -22,8 +22,10 @@
 #include <stdexcept>
 
 #ifdef _WIN32
-#include <psapi.h>
+#define NOMINMAX
 #include <windows.h>
+
+#include <psapi.h> // after windows.h, which it needs
 #else
 #include <sys/resource.h>
 #endif

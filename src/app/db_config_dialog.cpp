@@ -1,14 +1,15 @@
 #include "db_config_dialog.h"
 
 #include "import/errors.h"
-#include "pub_dm.h"
 #include "import/settings_file.h"
+#include "pub_dm.h"
 #include "ui_support.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -31,6 +32,17 @@ QLabel* addLabel(QWidget* parent, const QString& text, const QRect& geometry) {
     label->setGeometry(geometry);
     return label;
 }
+
+// The password field shows "*" for every character, whatever the platform style's habit.
+class AsteriskPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return u'*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 } // namespace
 
@@ -74,7 +86,8 @@ void TFrmPub_UntDBconfig::buildFields() {
         QLineEdit** field;
     };
     const Row rows[] = {
-        {u"服务器名称:", u"edtsvrName", u"*安装Sql Server 2000所在计\n算机的名字或IP地址", &edtsvrName},
+        {u"服务器名称:", u"edtsvrName", u"*安装Sql Server 2000所在计\n算机的名字或IP地址",
+         &edtsvrName},
         {u"数据库名称:", u"edtDBName", u"*数据库的名称", &edtDBName},
         {u"数据库的帐号:", u"edtUserName", u"*数据库的帐号", &edtUserName},
         {u"数据库的密码:", u"edtpass", u"*数据库的密码", &edtpass},
@@ -92,6 +105,9 @@ void TFrmPub_UntDBconfig::buildFields() {
         top += 31;
     }
     edtpass->setEchoMode(QLineEdit::Password);
+    auto* passwordStyle = new AsteriskPasswordStyle;
+    passwordStyle->setParent(edtpass);
+    edtpass->setStyle(passwordStyle);
 }
 
 void TFrmPub_UntDBconfig::buildButtons() {

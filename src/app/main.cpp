@@ -1,9 +1,9 @@
 // Program entry: the connection loop runs before any window; giving up ends the program
 // silently, otherwise the main window runs until it closes.
 #include "db_config_dialog.h"
+#include "import/settings_file.h"
 #include "main_window.h"
 #include "pub_dm.h"
-#include "import/settings_file.h"
 #include "ui_support.h"
 
 #include <QApplication>

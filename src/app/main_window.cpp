@@ -5,10 +5,13 @@
 #include "ui_support.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QThread>
 #include <QToolButton>
@@ -45,6 +48,30 @@ QLabel* addLabel(QWidget* parent, const QString& text, QPoint position) {
     return label;
 }
 
+// --- Import run hook (owner: run) ------------------------------------------------------------
+// An import runs on this thread inside its click (the database connection belongs to it). The
+// observer calls let the window repaint every 30 ms; user input stays queued, and the busy
+// window keeps its buttons disabled and refuses to close.
+void keepWindowPainted() {
+    static QElapsedTimer sinceLastPaint;
+    if (sinceLastPaint.isValid() && sinceLastPaint.elapsed() < 30)
+        return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sinceLastPaint.start();
+}
+
+// One button's import from start to end: the engine's run with this window as its observer.
+void runEngineImport(TFrmBk_DataOutPut& window, ImportKind kind) {
+    window.setBusy(true);
+    const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
+    RunContext context(window.dataModule().AdoConn(), window);
+    context.templateFolder = QCoreApplication::applicationDirPath();
+    context.identity = window.identity();
+    context.locale = QLocale::system();
+    kestrel::runImport(kind, context);
+}
+// --- end of the import run hook -------------------------------------------------------------
+
 } // namespace
 
 TFrmBk_DataOutPut::TFrmBk_DataOutPut(TPubDM& dataModule, QWidget* parent)
@@ -80,6 +107,14 @@ TFrmBk_DataOutPut::TFrmBk_DataOutPut(TPubDM& dataModule, QWidget* parent)
 
     if (QScreen* shown = screen())
         move(shown->availableGeometry().center() - rect().center());
+
+    // Import run hook (owner: run): the imports the engine has built, btnStart's
+    // btnStartClick ("充值卡导入") first; later importers are added to the registry.
+    for (const ImportEntry& entry : importRegistry()) {
+        if (entry.built)
+            setImportAction(entry.kind,
+                            [this, kind = entry.kind] { runEngineImport(*this, kind); });
+    }
 }
 
 TFrmBk_DataOutPut::~TFrmBk_DataOutPut() = default;
@@ -95,7 +130,8 @@ void TFrmBk_DataOutPut::buildIdentity(QWidget* group) {
     setTabOrder(EdtHotelID, EdtHotelName);
 
     QLabel* rule = addLabel(
-        group, QStringLiteral("会员规则一：疗程次卡有三种规则，导入疗程次卡只能采用规则一"), {21, 145});
+        group, QStringLiteral("会员规则一：疗程次卡有三种规则，导入疗程次卡只能采用规则一"),
+        {21, 145});
     rule->resize(580, rule->height());
     setColor(rule, QPalette::WindowText, Qt::blue);
 }
@@ -109,8 +145,8 @@ void TFrmBk_DataOutPut::buildButtons(QWidget* group) {
                     ImportKind::Treatment);
     addImportButton(group, "SpeedButton3", QStringLiteral("锁牌房号导入"), {120, 240, 120, 50},
                     ImportKind::RoomsLockers);
-    addImportButton(group, "SpeedButton4", QStringLiteral("沐足洗浴项目导入"),
-                    {241, 240, 137, 50}, ImportKind::ItemsGoods);
+    addImportButton(group, "SpeedButton4", QStringLiteral("沐足洗浴项目导入"), {241, 240, 137, 50},
+                    ImportKind::ItemsGoods);
     addImportButton(group, "SpeedButton5", QStringLiteral("员工资料导入"), {379, 240, 120, 50},
                     ImportKind::Employees);
     addImportButton(group, "SpeedButton6", QStringLiteral("时段卡导入"), {120, 299, 120, 50},
@@ -240,6 +276,7 @@ void TFrmBk_DataOutPut::onGuiThread(const std::function<void()>& work) {
 
 void TFrmBk_DataOutPut::captionChanged(const QString& caption) {
     onGuiThread([this, caption] { setWindowTitle(caption); });
+    keepWindowPainted(); // import run hook (owner: run)
 }
 
 void TFrmBk_DataOutPut::progressReset(int maximum) {
@@ -255,6 +292,7 @@ void TFrmBk_DataOutPut::progressChanged(int position) {
         PrgBar->setValue(qBound(PrgBar->minimum(), position, PrgBar->maximum()));
         PrgBar->repaint(); // an import on this thread would otherwise hold the paint back
     });
+    keepWindowPainted(); // import run hook (owner: run)
 }
 
 void TFrmBk_DataOutPut::information(const QString& text) {

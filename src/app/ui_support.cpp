@@ -16,13 +16,17 @@ bool hasFamily(const QStringList& families, const QString& family) {
 
 QString resolveSongTiFamily() {
     const QStringList installed = QFontDatabase::families();
-    const QStringList preferred = {
-        QStringLiteral("宋体"),           QStringLiteral("SimSun"),
-        QStringLiteral("NSimSun"),        QStringLiteral("AR PL UMing CN"),
-        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-        QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"),
-        QStringLiteral("Source Han Sans SC"), QStringLiteral("Microsoft YaHei"),
-        QStringLiteral("Droid Sans Fallback")};
+    const QStringList preferred = {QStringLiteral("宋体"),
+                                   QStringLiteral("SimSun"),
+                                   QStringLiteral("NSimSun"),
+                                   QStringLiteral("AR PL UMing CN"),
+                                   QStringLiteral("Noto Serif CJK SC"),
+                                   QStringLiteral("WenQuanYi Micro Hei"),
+                                   QStringLiteral("WenQuanYi Zen Hei"),
+                                   QStringLiteral("Noto Sans CJK SC"),
+                                   QStringLiteral("Source Han Sans SC"),
+                                   QStringLiteral("Microsoft YaHei"),
+                                   QStringLiteral("Droid Sans Fallback")};
     for (const QString& family : preferred)
         if (hasFamily(installed, family))
             return family;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #ifdef _WIN32
+#define NOMINMAX
 #include <io.h>
 #include <windows.h>
 #else
@@ -53,8 +54,10 @@ ConsoleObserver::~ConsoleObserver() {
     endProgress();
 }
 
+// Each row sets the position, then the caption: the caption completes the row's progress line.
 void ConsoleObserver::captionChanged(const QString& caption) {
     m_caption = caption;
+    drawProgress(m_position >= m_maximum);
 }
 
 void ConsoleObserver::progressReset(int maximum) {
@@ -65,7 +68,6 @@ void ConsoleObserver::progressReset(int maximum) {
 
 void ConsoleObserver::progressChanged(int position) {
     m_position = position;
-    drawProgress(position >= m_maximum);
 }
 
 void ConsoleObserver::information(const QString& text) {

@@ -107,7 +107,8 @@ public:
             }
             // EILSEQ or EINVAL: one bad or cut-off sequence.
             out += replacement;
-            const std::size_t skip = std::min(inLeft, std::max<std::size_t>(1, skipLength(in, inLeft)));
+            const std::size_t skip =
+                std::min(inLeft, std::max<std::size_t>(1, skipLength(in, inLeft)));
             in += skip;
             inLeft -= skip;
             if (inLeft == 0) {
@@ -169,9 +170,9 @@ QString decodeCodePage(const QByteArray& bytes, int codePage) {
         return QString::fromLatin1(bytes);
     }
     // An undecodable byte becomes U+FFFD, as the Windows converter does.
-    const std::string utf8 = converter.run(bytes.constData(), std::size_t(bytes.size()),
-                                           "\xEF\xBF\xBD",
-                                           [](const char*, std::size_t) { return std::size_t(1); });
+    const std::string utf8 =
+        converter.run(bytes.constData(), std::size_t(bytes.size()), "\xEF\xBF\xBD",
+                      [](const char*, std::size_t) { return std::size_t(1); });
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
 #endif
 }
@@ -188,9 +189,9 @@ QByteArray encodeCodePage(const QString& text, int codePage) {
     const std::wstring wide = text.toStdWString();
     const BOOL noDefault = codePage == 1200 || codePage == 1201;
     const char* defaultChar = noDefault ? nullptr : "?";
-    const int size = WideCharToMultiByte(static_cast<UINT>(codePage), 0, wide.data(),
-                                         static_cast<int>(wide.size()), nullptr, 0, defaultChar,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(static_cast<UINT>(codePage), 0, wide.data(),
+                            static_cast<int>(wide.size()), nullptr, 0, defaultChar, nullptr);
     if (size <= 0) {
         return text.toLatin1();
     }
@@ -204,8 +205,8 @@ QByteArray encodeCodePage(const QString& text, int codePage) {
         return text.toLatin1();
     }
     const QByteArray utf8 = text.toUtf8();
-    const std::string encoded = converter.run(utf8.constData(), std::size_t(utf8.size()), "?",
-                                              utf8SequenceLength);
+    const std::string encoded =
+        converter.run(utf8.constData(), std::size_t(utf8.size()), "?", utf8SequenceLength);
     return QByteArray(encoded.data(), qsizetype(encoded.size()));
 #endif
 }

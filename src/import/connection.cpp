@@ -61,6 +61,18 @@ std::unique_ptr<Database> openRegistered(const QString& name, Dialect dialect) {
     throw DatabaseError(failure);
 }
 
+bool isNetworkPath(const QString& path) {
+    return path.startsWith(QStringLiteral("//"));
+}
+
+// mode=rw: never create a new empty database, even if the file vanishes after the check.
+// SQLite takes no host in a URI, so a network share is opened by its plain name.
+QString sqliteDatabaseName(const QString& path) {
+    if (isNetworkPath(path))
+        return path;
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
+}
+
 std::unique_ptr<Database> openSqlite(const QString& settingsPath,
                                      const ConnectionSettings& settings) {
     const QString path = sqliteFilePath(settingsPath, settings.database);
@@ -70,11 +82,9 @@ std::unique_ptr<Database> openSqlite(const QString& settingsPath,
     const QString name = uniqueConnectionName();
     {
         QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        // mode=rw: never create a new empty database, even if the file vanishes meanwhile.
-        connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        connection.setDatabaseName(QUrl::fromLocalFile(file.absoluteFilePath())
-                                       .toString(QUrl::FullyEncoded) +
-                                   QStringLiteral("?mode=rw"));
+        connection.setDatabaseName(sqliteDatabaseName(file.absoluteFilePath()));
+        if (!isNetworkPath(file.absoluteFilePath()))
+            connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
     }
     return openRegistered(name, Dialect::Sqlite);
 }

@@ -16,13 +16,12 @@ namespace {
 
 // The catalogue test of the main window asks SQL Server's sysobjects; on SQLite a temporary view
 // over sqlite_master answers it without storing anything in the database file.
-const QString kSqliteSysobjectsView = QStringLiteral(
-    "CREATE TEMP VIEW IF NOT EXISTS sysobjects AS "
-    "SELECT name COLLATE NOCASE AS Name, "
-    "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS XType "
-    "FROM main.sqlite_master "
-    "WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
-
+const QString kSqliteSysobjectsView =
+    QStringLiteral("CREATE TEMP VIEW IF NOT EXISTS sysobjects AS "
+                   "SELECT name COLLATE NOCASE AS Name, "
+                   "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS XType "
+                   "FROM main.sqlite_master "
+                   "WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
 
 } // namespace
 

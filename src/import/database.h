@@ -80,10 +80,12 @@ private:
 // A statement holder on the connection, with the operations the importers use:
 // close, set statement, open, next, locate, append, field write, post, field read, execute.
 //
-// Opening a select makes its result available with a current row (the first). A whole-table
-// select may be served lazily: locate() on a large table must stay fast (an index of the
-// searched column, letter case folded, built once per open), and a posted row counts as part of
-// the loaded result, so a later locate finds it.
+// Opening a select makes its result available with a current row (the first). A result larger
+// than a page is read a page at a time as the current row moves; locate() searches an index of
+// the column (letter case folded, built once per open by a select of that column alone) and
+// reads a found row by its value. On such a result recNo() after a locate may count rows in the
+// order of the database's index of that column. A posted row counts as part of the result, so a
+// later locate finds it.
 class Query {
 public:
     explicit Query(Database& database);

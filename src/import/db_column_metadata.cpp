@@ -46,7 +46,6 @@ Kind sqliteKind(const QString& type) {
     return Kind::Other;
 }
 
-
 // "dbo.HY_Member" and "[HY_Member]" name the table HY_Member.
 QString bareTableName(const QString& table) {
     QString name = table.section(QLatin1Char('.'), -1).trimmed();

@@ -28,15 +28,14 @@ public:
     // Up to count rows from the row at offset (from 0).
     ResultPage page(qsizetype offset, qsizetype count) const;
     qsizetype rowCount() const;
-    // Calls visit(value, ordinal) for the column's value in every row, in the result's order.
+    // Calls visit(value, ordinal) for the column's value in every row. The database may give
+    // them in another order than the whole rows (from an index of the column).
     void scanColumn(const QString& column,
                     const std::function<void(const QVariant&, qsizetype)>& visit) const;
     // The first row whose column holds the value (exactly, else as the database compares).
     std::optional<ResultRow> rowWithValue(const QString& column, const QString& value) const;
 
 private:
-    QString subquery() const;
-
     Database& m_database;
     QString m_statement;
 };

@@ -6,7 +6,9 @@ namespace kestrel {
 
 namespace {
 
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
 
 QChar closingQuote(QChar opening) {
     if (opening == QLatin1Char('['))
@@ -30,7 +32,8 @@ template <typename Visit> void walkUnquoted(const QString& text, Visit visit) {
             ++i;
             while (i < text.size()) {
                 if (text.at(i) == close) {
-                    if (i + 1 < text.size() && text.at(i + 1) == close && close != QLatin1Char(']')) {
+                    if (i + 1 < text.size() && text.at(i + 1) == close &&
+                        close != QLatin1Char(']')) {
                         i += 2; // doubled quote inside a literal
                         continue;
                     }
@@ -71,13 +74,14 @@ bool startsStatement(const QString& text, qsizetype position) {
     if (word != QLatin1String("UPDATE") && word != QLatin1String("INSERT") &&
         word != QLatin1String("DELETE"))
         return false;
+    if (QStringView(text).left(position).trimmed().isEmpty())
+        return false; // the batch's first statement
     // "ON CONFLICT DO UPDATE", "ON DELETE CASCADE", "INSTEAD OF DELETE" belong to the
     // statement around them.
-    const QString before = previousWord(text, position);
     static const QStringList joined = {QStringLiteral("DO"),     QStringLiteral("OF"),
                                        QStringLiteral("ON"),     QStringLiteral("FOR"),
                                        QStringLiteral("BEFORE"), QStringLiteral("AFTER")};
-    return !before.isEmpty() && !joined.contains(before);
+    return !joined.contains(previousWord(text, position));
 }
 
 bool isTriggerDefinition(const QString& text) {
@@ -94,16 +98,31 @@ QStringList splitBatch(const QString& text) {
         return {text.trimmed()};
     QList<qsizetype> cuts; // position where a new statement starts; ';' itself is dropped
     QList<qsizetype> semicolons;
+    qsizetype statementStart = 0;
+    bool openCommonTable = false; // "WITH ... INSERT": the INSERT belongs to the WITH
     walkUnquoted(text, [&](qsizetype i, int depth) {
-        if (depth != 0)
-            return true;
         const QChar c = text.at(i);
+        if (depth != 0 || !(c == QLatin1Char(';') || isWordChar(c)))
+            return true;
         if (c == QLatin1Char(';')) {
             semicolons.append(i);
             cuts.append(i);
-        } else if (isWordChar(c) && (i == 0 || !isWordChar(text.at(i - 1))) &&
-                   startsStatement(text, i)) {
+            statementStart = i + 1;
+            return true;
+        }
+        if (i > 0 && isWordChar(text.at(i - 1)))
+            return true;
+        if (QStringView(text).mid(statementStart, i - statementStart).trimmed().isEmpty()) {
+            openCommonTable = wordAt(text, i) == QLatin1String("WITH");
+            return true;
+        }
+        if (startsStatement(text, i)) {
+            if (openCommonTable) {
+                openCommonTable = false;
+                return true;
+            }
             cuts.append(i);
+            statementStart = i;
         }
         return true;
     });

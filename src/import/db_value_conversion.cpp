@@ -53,6 +53,12 @@ QVariant nullOf(Kind kind) {
     }
 }
 
+// A null QString would be bound as NULL; the empty text must stay a text.
+QString nonNullText(const QString& text) {
+    static const QString empty = QStringLiteral("");
+    return text.isNull() ? empty : text;
+}
+
 QString cutText(const ColumnInfo& column, const QString& text) {
     if (column.length < 0 || text.size() <= column.length / (column.lengthInBytes ? 4 : 1))
         return text;
@@ -92,6 +98,33 @@ QString textOfString(const QString& text, Kind kind, const QLocale& locale) {
     return text;
 }
 
+void appendDigits(QString& text, int value, int digits) {
+    for (int divisor = digits == 4 ? 1000 : 10; divisor > 0; divisor /= 10)
+        text.append(QLatin1Char(static_cast<char>('0' + (value / divisor) % 10)));
+}
+
+// 'YYYY-MM-DD HH:MM:SS', written directly: QDateTime::toString parses its format on every call.
+QString storageDateText(const QDateTime& value) {
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (date.year() < 1 || date.year() > 9999)
+        return value.toString(kStorageDateFormat);
+    QString text;
+    text.reserve(19);
+    appendDigits(text, date.year(), 4);
+    text.append(QLatin1Char('-'));
+    appendDigits(text, date.month(), 2);
+    text.append(QLatin1Char('-'));
+    appendDigits(text, date.day(), 2);
+    text.append(QLatin1Char(' '));
+    appendDigits(text, time.hour(), 2);
+    text.append(QLatin1Char(':'));
+    appendDigits(text, time.minute(), 2);
+    text.append(QLatin1Char(':'));
+    appendDigits(text, time.second(), 2);
+    return text;
+}
+
 } // namespace
 
 QString truncateToCharacters(const QString& text, int maxUnits) {
@@ -111,10 +144,10 @@ QString truncateToBytes(const QString& text, int maxBytes, int codePage) {
     qsizetype bytes = 0;
     qsizetype end = 0;
     while (end < text.size()) {
-        const qsizetype width =
-            text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate()
-                ? 2
-                : 1;
+        const qsizetype width = text.at(end).isHighSurrogate() && end + 1 < text.size() &&
+                                        text.at(end + 1).isLowSurrogate()
+                                    ? 2
+                                    : 1;
         const qsizetype encoded = encodeCodePage(text.mid(end, width), codePage).size();
         if (bytes + encoded > maxBytes)
             break;
@@ -124,35 +157,93 @@ QString truncateToBytes(const QString& text, int maxBytes, int codePage) {
     return text.left(end);
 }
 
-QVariant convertText(const ColumnInfo& column, const QString& text, const QLocale& locale) {
-    switch (column.kind) {
-    case Kind::Text:
-        return cutText(column, text);
-    case Kind::Other:
-        return text;
-    default:
-        break;
-    }
-    if (text.isEmpty())
-        return nullOf(column.kind);
-    switch (column.kind) {
+namespace {
+
+// The typed value of a non-empty text for a numeric, date or boolean column; invalid when the
+// text does not convert.
+QVariant parsedValue(Kind kind, const QString& text, const QLocale& locale) {
+    switch (kind) {
     case Kind::Integer:
         if (const std::optional<qint64> value = parseInteger(text, locale))
             return QVariant::fromValue<qlonglong>(*value);
-        throw invalidValue("integer", text, column);
+        return {};
     case Kind::Number:
         if (const std::optional<double> value = parseNumber(text, locale))
             return *value;
-        throw invalidValue("floating point", text, column);
+        return {};
     case Kind::DateTime:
         if (const std::optional<QDateTime> value = parseDateTime(text, locale))
             return *value;
-        throw invalidValue("date and time", text, column);
+        return {};
     default:
         if (const std::optional<bool> value = parseBoolean(text))
             return *value;
-        throw invalidValue("boolean", text, column);
+        return {};
     }
+}
+
+DatabaseError invalidValue(const QString& text, const ColumnInfo& column) {
+    switch (column.kind) {
+    case Kind::Integer:
+        return invalidValue("integer", text, column);
+    case Kind::Number:
+        return invalidValue("floating point", text, column);
+    case Kind::DateTime:
+        return invalidValue("date and time", text, column);
+    default:
+        return invalidValue("boolean", text, column);
+    }
+}
+
+// Text and untyped columns take the text itself; every other kind stores NULL for the empty
+// text.
+std::optional<QVariant> directValue(const ColumnInfo& column, const QString& text) {
+    switch (column.kind) {
+    case Kind::Text:
+        return nonNullText(cutText(column, text));
+    case Kind::Other:
+        return nonNullText(text);
+    default:
+        if (text.isEmpty())
+            return nullOf(column.kind);
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QVariant convertText(const ColumnInfo& column, const QString& text, const QLocale& locale) {
+    if (std::optional<QVariant> direct = directValue(column, text))
+        return *direct;
+    QVariant value = parsedValue(column.kind, text, locale);
+    if (!value.isValid())
+        throw invalidValue(text, column);
+    return value;
+}
+
+QVariant TextConverter::convert(const ColumnInfo& column, const QString& text,
+                                const QLocale& locale) {
+    if (std::optional<QVariant> direct = directValue(column, text))
+        return *direct;
+    if (column.kind == Kind::Boolean)
+        return convertText(column, text, locale);
+    if (!(locale == m_locale)) {
+        m_locale = locale;
+        for (QHash<QString, QVariant>& parsed : m_parsed)
+            parsed.clear();
+    }
+    QHash<QString, QVariant>& parsed = m_parsed[column.kind == Kind::Integer  ? 0
+                                                : column.kind == Kind::Number ? 1
+                                                                              : 2];
+    auto found = parsed.constFind(text);
+    if (found == parsed.constEnd()) {
+        if (parsed.size() >= kMaxRemembered)
+            parsed.clear();
+        found = parsed.insert(text, parsedValue(column.kind, text, locale));
+    }
+    if (!found.value().isValid())
+        throw invalidValue(text, column);
+    return found.value();
 }
 
 QVariant convertNumber(const ColumnInfo& column, double value, const QLocale& locale) {
@@ -170,7 +261,7 @@ QVariant bindableValue(const QVariant& stored, Dialect dialect) {
     if (type == QMetaType::fromType<QDateTime>()) {
         if (stored.isNull())
             return QVariant(QMetaType::fromType<QString>());
-        return stored.toDateTime().toString(kStorageDateFormat);
+        return storageDateText(stored.toDateTime());
     }
     if (type == QMetaType::fromType<bool>()) {
         if (stored.isNull())

@@ -2,6 +2,7 @@
 
 #include "database.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QString>
 #include <QVariant>
@@ -23,6 +24,18 @@ QString truncateToBytes(const QString& text, int maxBytes, int codePage);
 QVariant convertText(const ColumnInfo& column, const QString& text, const QLocale& locale);
 // The value for a number written as a number (not as text).
 QVariant convertNumber(const ColumnInfo& column, double value, const QLocale& locale);
+
+// convertText with the parsing of number and date texts remembered: an import writes the same
+// few texts ("0", "1990-01-01", today's date) into many rows. Exactly what convertText gives.
+class TextConverter {
+public:
+    QVariant convert(const ColumnInfo& column, const QString& text, const QLocale& locale);
+
+private:
+    static constexpr qsizetype kMaxRemembered = 4096;
+    QLocale m_locale;
+    QHash<QString, QVariant> m_parsed[3]; // integers, numbers, dates; invalid: does not parse
+};
 
 // The form a stored value is bound in for the dialect: SQLite keeps dates as
 // 'YYYY-MM-DD HH:MM:SS' text and booleans as 1 and 0.

@@ -77,8 +77,7 @@ void appendPair(QStringList& parts, const char* key, const QString& value, Brace
 
 QString freeTdsServer(const QString& dataSource, QString& port) {
     const ServerAddress address = ServerAddress::parse(dataSource);
-    const QString host =
-        isLocalName(address.host) ? QStringLiteral("127.0.0.1") : address.host;
+    const QString host = isLocalName(address.host) ? QStringLiteral("127.0.0.1") : address.host;
     port = address.port;
     // With a port the instance name is not needed (and the server browser not asked).
     if (!address.instance.isEmpty() && address.port.isEmpty())
@@ -166,8 +165,7 @@ QString odbcValue(const QString& value, BraceStyle style) {
         return value;
     if (style == BraceStyle::FreeTds) {
         if (value.contains(QStringLiteral("};")))
-            throw DatabaseError(
-                QStringLiteral("FreeTDS cannot take a setting that holds \"};\""));
+            throw DatabaseError(QStringLiteral("FreeTDS cannot take a setting that holds \"};\""));
         return u'{' + value + u'}';
     }
     QString inner = value;

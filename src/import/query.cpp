@@ -8,6 +8,7 @@
 #include "errors.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace kestrel {
 
@@ -36,8 +37,8 @@ struct Query::Private {
     QStringList fields;
     NameIndex fieldNames;
     QList<Kind> fieldKinds;
-    qsizetype baseCount = 0;      // rows the select gave when opened
-    bool wholeInWindow = false;   // every one of those rows is in the window
+    qsizetype baseCount = 0;    // rows the select gave when opened
+    bool wholeInWindow = false; // every one of those rows is in the window
     qsizetype windowStart = 0;
     std::vector<ResultRow> window;
     qsizetype detachedOrdinal = -1; // a row found by locate outside the window
@@ -53,8 +54,12 @@ struct Query::Private {
     qsizetype position = 0;
     bool atEnd = true;
     QHash<QString, std::shared_ptr<LocateIndex>> indexes; // by case-folded column name
+    // Indexes read from the rows in hand count rows as the window does; those read by a
+    // select of the column alone may count them in the order of an index of the database.
+    QSet<QString> indexesInRowOrder;
 
     bool appending = false;
+    TextConverter converter;
     ResultRow pending; // stored values by table column
     std::vector<bool> written;
 
@@ -97,6 +102,7 @@ void Query::Private::reset() {
     position = 0;
     atEnd = true;
     indexes.clear();
+    indexesInRowOrder.clear();
     appending = false;
     pending.clear();
     written.clear();
@@ -141,14 +147,14 @@ void Query::Private::settle(Query& query) {
 }
 
 const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
-    if (ordinal >= windowStart && ordinal < windowStart + static_cast<qsizetype>(window.size()))
-        return window[static_cast<std::size_t>(ordinal - windowStart)];
     if (ordinal == detachedOrdinal) {
         if (!detachedRow)
             detachedRow = reader().rowWithValue(detachedColumn, detachedValue);
         if (detachedRow)
             return *detachedRow;
     }
+    if (ordinal >= windowStart && ordinal < windowStart + static_cast<qsizetype>(window.size()))
+        return window[static_cast<std::size_t>(ordinal - windowStart)];
     ResultPage page = reader().page(ordinal, kPageRows);
     window = std::move(page.rows);
     windowStart = ordinal;
@@ -183,10 +189,12 @@ LocateIndex& Query::Private::indexFor(const QString& column) {
     if (field < 0)
         throw DatabaseError(fieldNotFoundMessage(column));
     auto index = std::make_shared<LocateIndex>();
-    if (wholeInWindow && postedCount == 0)
+    if (wholeInWindow && postedCount == 0) {
         buildIndexFromWindow(*index, field);
-    else
+        indexesInRowOrder.insert(key);
+    } else {
         buildIndexFromDatabase(*index, fields.at(field));
+    }
     indexes.insert(key, index);
     return *index;
 }
@@ -216,9 +224,9 @@ void Query::Private::indexPostedRow() {
         const int column = table->names.indexOf(it.key());
         if (column < 0 || lastPosted.at(column).isNull())
             continue;
-        it.value()->add(valueText(lastPosted.at(column), table->columns.at(column).kind,
-                                  database.locale()),
-                        total() - 1);
+        it.value()->add(
+            valueText(lastPosted.at(column), table->columns.at(column).kind, database.locale()),
+            total() - 1);
     }
 }
 
@@ -239,12 +247,12 @@ QSqlQuery& Query::Private::insertStatement() {
         names.append(quotedIdentifier(table->columns.at(column).name, dialect));
         marks.append(QStringLiteral("?"));
     }
-    const QString text =
-        columns.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table->name, dialect))
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quotedIdentifier(table->name, dialect), names.join(QLatin1Char(',')),
-                       marks.join(QLatin1Char(',')));
+    const QString text = columns.isEmpty()
+                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
+                                   .arg(quotedIdentifier(table->name, dialect))
+                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(quotedIdentifier(table->name, dialect),
+                                        names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     auto prepared = std::make_shared<QSqlQuery>(database.connection());
     prepared->setForwardOnly(true);
     if (!prepared->prepare(text))
@@ -315,7 +323,10 @@ bool Query::locate(const QString& column, const QString& value) {
         return false;
     d->position = hit->ordinal;
     d->atEnd = false;
-    if (!d->onLastPosted()) {
+    d->detachedOrdinal = -1;
+    const bool inWindow = d->indexesInRowOrder.contains(column.toCaseFolded()) &&
+                          hit->ordinal < d->baseCount && d->wholeInWindow;
+    if (!d->onLastPosted() && !inWindow) {
         d->detachedOrdinal = hit->ordinal;
         d->detachedColumn = d->fields.at(d->fieldNames.indexOf(column));
         d->detachedValue = hit->value;
@@ -361,7 +372,8 @@ int writableColumn(const TableMeta* table, const QString& column, bool appending
 
 void Query::setField(const QString& column, const QString& text) {
     const int index = writableColumn(d->table.get(), column, d->appending);
-    d->pending[index] = convertText(d->table->columns.at(index), text, d->database.locale());
+    d->pending[index] =
+        d->converter.convert(d->table->columns.at(index), text, d->database.locale());
     d->written[static_cast<std::size_t>(index)] = true;
 }
 
@@ -379,7 +391,8 @@ void Query::post() {
     int bound = 0;
     for (std::size_t i = 0; i < d->written.size(); ++i) {
         if (d->written[i])
-            insert.bindValue(bound++, bindableValue(d->pending.at(static_cast<qsizetype>(i)), dialect));
+            insert.bindValue(bound++,
+                             bindableValue(d->pending.at(static_cast<qsizetype>(i)), dialect));
     }
     if (!insert.exec())
         throw DatabaseError(sqlErrorMessage(insert.lastError()));

@@ -170,6 +170,18 @@ std::optional<QTime> parseTimePart(const QString& text, const QLocale& locale) {
     return time;
 }
 
+// Short date forms that spell the month ("d MMM yyyy") do not fit the numeric reading: read
+// them, with or without the time, by the forms formatDateTime() writes.
+std::optional<QDateTime> parseWithLocaleForms(const QString& text, const QLocale& locale) {
+    const QString dateForm = shortDateFormat(locale);
+    for (const QString& form : {dateForm, dateForm + QLatin1Char(' ') + timeFormat(locale)}) {
+        const QDateTime parsed = locale.toDateTime(text, form);
+        if (parsed.isValid())
+            return QDateTime(parsed.date(), parsed.time(), Qt::UTC);
+    }
+    return std::nullopt;
+}
+
 QString columnLetters(int column) {
     QString letters;
     for (int n = column; n > 0; n = (n - 1) / 26)
@@ -197,6 +209,9 @@ QString formatNumber(double value, const QLocale& locale) {
 }
 
 QString shortDateFormat(const QLocale& locale) {
+    // The C locale has no convention of its own (Qt writes "d MMM yy"): use the ISO form.
+    if (locale.language() == QLocale::C)
+        return QStringLiteral("yyyy-MM-dd");
     QString format = locale.dateFormat(QLocale::ShortFormat);
     static const QRegularExpression shortYear(QStringLiteral("(?<!y)y{1,3}(?!y)"));
     format.replace(shortYear, QStringLiteral("yyyy"));
@@ -204,6 +219,8 @@ QString shortDateFormat(const QLocale& locale) {
 }
 
 QString timeFormat(const QLocale& locale) {
+    if (locale.language() == QLocale::C)
+        return QStringLiteral("HH:mm:ss");
     QString format = locale.timeFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1Char('s'))) {
         const qsizetype minutes = format.indexOf(QLatin1String("mm"));
@@ -301,7 +318,7 @@ std::optional<QDateTime> parseDateTime(const QString& text, const QLocale& local
     }
     if (const std::optional<QTime> time = parseTimePart(candidate, locale))
         return QDateTime(QDate(1900, 1, 1), *time, Qt::UTC);
-    return std::nullopt;
+    return parseWithLocaleForms(candidate, locale);
 }
 
 } // namespace kestrel

@@ -18,7 +18,8 @@ inline std::uint32_t readU32(const unsigned char* p) {
 }
 
 inline std::uint64_t readU64(const unsigned char* p) {
-    return static_cast<std::uint64_t>(readU32(p)) | (static_cast<std::uint64_t>(readU32(p + 4)) << 32);
+    return static_cast<std::uint64_t>(readU32(p)) |
+           (static_cast<std::uint64_t>(readU32(p + 4)) << 32);
 }
 
 inline double readF64(const unsigned char* p) {
@@ -36,7 +37,11 @@ struct FormatError {
     FileFault fault;
 };
 
-[[noreturn]] inline void fail(FileFault fault) { throw FormatError{fault}; }
-[[noreturn]] inline void damaged() { fail(FileFault::Damaged); }
+[[noreturn]] inline void fail(FileFault fault) {
+    throw FormatError{fault};
+}
+[[noreturn]] inline void damaged() {
+    fail(FileFault::Damaged);
+}
 
 } // namespace kestrel::xls

@@ -194,8 +194,8 @@ private:
         return m_data + offset;
     }
 
-    // Follows a FAT chain; without a size, the whole chain is read. A chain longer than the
-    // file has sectors is a loop.
+    // Follows a FAT chain; without a size, the whole chain is read. A chain that comes back to
+    // a sector it went through is a loop.
     QByteArray readChain(std::uint32_t start, std::optional<std::uint64_t> size) const {
         const std::uint64_t limit = std::uint64_t(m_sectorCount) * m_sectorSize;
         if (size && *size > limit) {
@@ -207,11 +207,12 @@ private:
         }
         std::uint64_t remaining = size.value_or(limit);
         std::uint32_t sector = start;
-        std::size_t steps = 0;
+        std::vector<bool> visited(m_sectorCount, false);
         while (remaining > 0 && sector != kEndOfChain) {
-            if (sector >= m_fat.size() || ++steps > m_sectorCount) {
-                damaged();
+            if (sector >= m_fat.size() || sector >= m_sectorCount || visited[sector]) {
+                damaged(); // off the table, or a loop
             }
+            visited[sector] = true;
             const std::size_t take = std::size_t(std::min<std::uint64_t>(remaining, m_sectorSize));
             out.append(reinterpret_cast<const char*>(sectorData(sector, take)), qsizetype(take));
             remaining -= take;
@@ -229,12 +230,12 @@ private:
         out.reserve(qsizetype(size));
         std::size_t remaining = size;
         std::uint32_t sector = start;
-        std::size_t steps = 0;
-        const std::size_t miniCount = std::size_t(m_miniStream.size()) / kMiniSector + 1;
+        std::vector<bool> visited(m_miniFat.size(), false);
         while (remaining > 0) {
-            if (sector >= m_miniFat.size() || ++steps > miniCount) {
-                damaged();
+            if (sector >= m_miniFat.size() || visited[sector]) {
+                damaged(); // off the table, or a loop
             }
+            visited[sector] = true;
             const std::size_t offset = std::size_t(sector) * kMiniSector;
             const std::size_t take = std::min(remaining, kMiniSector);
             if (offset + take > std::size_t(m_miniStream.size())) {
@@ -284,8 +285,7 @@ QByteArray extractWorkbookStream(const QByteArray& file) {
     if (isBareBiffBof(file, 0x0809)) {
         return file;
     }
-    if (isBareBiffBof(file, 0x0009) || isBareBiffBof(file, 0x0209) ||
-        isBareBiffBof(file, 0x0409)) {
+    if (isBareBiffBof(file, 0x0009) || isBareBiffBof(file, 0x0209) || isBareBiffBof(file, 0x0409)) {
         fail(FileFault::OldFormat);
     }
     fail(FileFault::NotWorkbook);

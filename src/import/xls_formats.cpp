@@ -16,23 +16,6 @@ bool isDateLetter(QChar c) {
     }
 }
 
-// The bracket content starting after '[' is an elapsed-time token such as h, mm or ss.
-bool isElapsedTimeBracket(const QString& code, qsizetype start, qsizetype end) {
-    if (end <= start) {
-        return false;
-    }
-    const QChar first = code.at(start).toLower();
-    if (first != u'h' && first != u'm' && first != u's') {
-        return false;
-    }
-    for (qsizetype i = start; i < end; ++i) {
-        if (code.at(i).toLower() != first) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 bool isDateFormatCode(const QString& code) {
@@ -52,9 +35,6 @@ bool isDateFormatCode(const QString& code) {
             const qsizetype close = code.indexOf(u']', i + 1);
             if (close < 0) {
                 return false;
-            }
-            if (isElapsedTimeBracket(code, i + 1, close)) {
-                return true;
             }
             i = close;
         } else if (c == u'\\' || c == u'_' || c == u'*') {

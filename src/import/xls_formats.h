@@ -5,8 +5,8 @@
 namespace kestrel::xls {
 
 // Whether a number format code shows a date or a time: it holds a year, month, day, hour,
-// minute or second token outside quoted text, escapes and brackets ([h], [mm] and [ss], the
-// elapsed-time tokens, count).
+// minute or second token outside quoted text, escapes and brackets. "[h]:mm" counts by its
+// minutes; "[h]" alone shows a number of hours and is no date.
 bool isDateFormatCode(const QString& code);
 
 // Built-in number formats that show dates or times when the workbook does not define the id

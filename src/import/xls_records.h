@@ -53,6 +53,7 @@ public:
 
     void seek(std::size_t offset) { m_pos = offset; }
     std::size_t position() const { return m_pos; }
+    std::size_t size() const { return m_size; }
     // False at the end of the stream.
     bool next(Record& out);
     // The record and the CONTINUE records right after it, which are consumed.

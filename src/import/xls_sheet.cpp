@@ -38,6 +38,9 @@ public:
 
     SheetCells read(std::size_t offset) {
         m_stream.seek(offset);
+        // The smallest cell record, RK, takes 14 bytes; reserving for what the rest of the
+        // stream could hold touches no memory until cells are stored.
+        m_result.cells.reserve((m_stream.size() - std::min(offset, m_stream.size())) / 14);
         Record rec;
         if (!m_stream.next(rec) || rec.id != record::kBof) {
             damaged();
@@ -156,7 +159,7 @@ private:
     }
 
     void addText(const Fragment& body, std::uint32_t textIndex) {
-        addCell(body, StoredCell::Text).text = textIndex;
+        addCell(body, StoredCell::Text).setTextIndex(textIndex);
     }
 
     std::uint32_t appendString(QString text) {
@@ -243,7 +246,7 @@ private:
             return;
         }
         FragmentReader reader(fragments);
-        m_result.cells[m_pendingString].text = appendString(readCellText(reader));
+        m_result.cells[m_pendingString].setTextIndex(appendString(readCellText(reader)));
         m_pendingString = kNoPending;
     }
 
@@ -257,8 +260,9 @@ private:
     void finish() {
         std::vector<StoredCell>& cells = m_result.cells;
         if (!m_sorted) {
-            std::stable_sort(cells.begin(), cells.end(),
-                             [](const StoredCell& a, const StoredCell& b) { return a.key < b.key; });
+            std::stable_sort(
+                cells.begin(), cells.end(),
+                [](const StoredCell& a, const StoredCell& b) { return a.key < b.key; });
             // A cell written twice keeps its last record.
             std::vector<StoredCell> unique;
             unique.reserve(cells.size());
@@ -271,7 +275,9 @@ private:
             }
             cells.swap(unique);
         }
-        cells.shrink_to_fit();
+        if (cells.capacity() - cells.size() > cells.size() / 4) {
+            cells.shrink_to_fit();
+        }
         const std::uint32_t rows = cells.empty() ? 0 : (cells.back().key >> 16) + 1;
         m_result.rowStart.assign(rows + 1, 0);
         std::size_t next = 0;

@@ -17,7 +17,9 @@ constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
 
-QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
+QString shownPath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 WorkbookError openError(const QString& path, const QString& reason) {
     return WorkbookError(QStringLiteral("无法打开模板文件 %1：%2").arg(shownPath(path), reason));
@@ -75,7 +77,9 @@ quint64 XlsWorkbook::overrideKey(int sheet, int row, int column) {
     return (quint64(sheet) << 32) | (quint64(row) << 9) | quint64(column);
 }
 
-QString XlsWorkbook::worksheetName(int sheet) const { return worksheet(sheet).name; }
+QString XlsWorkbook::worksheetName(int sheet) const {
+    return worksheet(sheet).name;
+}
 
 int XlsWorkbook::lastRow(int sheet) const {
     return std::max(worksheet(sheet).cells.lastRow, m_overrideLastRow[std::size_t(sheet - 1)]);
@@ -100,7 +104,7 @@ CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
     case StoredCell::Date:
         return dateTimeFromSerial(stored->number, m_book.date1904);
     case StoredCell::Text:
-        return CellValue::fromText(m_book.strings[stored->text]);
+        return CellValue::fromText(m_book.strings[stored->textIndex()]);
     case StoredCell::Boolean:
         return CellValue::fromBoolean(stored->code != 0);
     case StoredCell::Error:
@@ -121,22 +125,30 @@ void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value
 
 } // namespace xls
 
-std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
+namespace {
+
+// Takes the bytes by value so that a file read here is freed once its stream is copied out.
+std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name) {
     if (bytes.isEmpty()) {
-        throw openError(name, QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
+        throw openError(name,
+                        QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
     }
     if (bytes.size() > kMaxFileSize) {
         throw openError(name, faultText(xls::FileFault::TooLarge, bytes));
     }
+    const QByteArray head = bytes.left(8);
     try {
-        const QByteArray stream = xls::extractWorkbookStream(bytes);
+        QByteArray stream = xls::extractWorkbookStream(bytes);
+        bytes = QByteArray();
         return std::make_unique<xls::XlsWorkbook>(name, xls::parseWorkbookStream(stream));
     } catch (const xls::FormatError& error) {
-        throw openError(name, faultText(error.fault, bytes));
+        throw openError(name, faultText(error.fault, head));
     } catch (const std::bad_alloc&) {
-        throw openError(name, faultText(xls::FileFault::Damaged, bytes));
+        throw openError(name, faultText(xls::FileFault::Damaged, head));
     }
 }
+
+} // namespace
 
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path) {
     const QFileInfo info(path);
@@ -153,11 +165,16 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
     }
-    return openXlsWorkbookFromBytes(bytes, path);
+    file.close();
+    return openFromBytes(std::move(bytes), path);
+}
+
+std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
+    return openFromBytes(bytes, name);
 }
 
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #include "xls_workbook_parser.h"
 
 #include "codepage.h"
+#include "xls_decrypt.h"
 #include "xls_formats.h"
 #include "xls_sst.h"
 
@@ -58,7 +59,7 @@ private:
         const Fragment& body = rec.body;
         switch (rec.id) {
         case record::kFilePass:
-            fail(FileFault::Encrypted);
+            break; // decrypted before the globals are read
         case record::kCodePage:
             if (body.size >= 2) {
                 m_codePage = readU16(body.data);
@@ -176,7 +177,8 @@ private:
 } // namespace
 
 ParsedWorkbook parseWorkbookStream(const QByteArray& stream) {
-    return GlobalsReader(stream).read();
+    const QByteArray plain = decryptWithDefaultPassword(stream);
+    return GlobalsReader(plain).read();
 }
 
 } // namespace kestrel::xls

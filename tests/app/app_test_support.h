@@ -1,14 +1,10 @@
 #pragma once
 
-#include "import/settings_file.h"
+#include "sqlite_test_support.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QStringList>
 #include <QTimer>
-#include <QUuid>
 #include <functional>
 
 namespace kestrel::test {
@@ -44,8 +40,7 @@ private:
 };
 
 // Runs action once on the first modal widget of type T that opens.
-template <typename T>
-class WhenModal {
+template <typename T> class WhenModal {
 public:
     explicit WhenModal(std::function<void(T*)> action) : m_action(std::move(action)) {
         m_timer.setInterval(10);
@@ -66,28 +61,5 @@ private:
     std::function<void(T*)> m_action;
     QTimer m_timer;
 };
-
-// Creates an SQLite file by running the statements on it.
-inline void createSqliteFile(const QString& path, const QStringList& statements) {
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        connection.setDatabaseName(path);
-        connection.open();
-        for (const QString& statement : statements)
-            QSqlQuery(connection).exec(statement);
-        connection.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
-// A settings file in folder that selects the SQLite file dbName.
-inline QString writeSqliteSettings(const QString& folder, const QString& dbName) {
-    const QString path = settingsFilePath(folder);
-    SettingsFile file(path);
-    file.write(QStringLiteral("Kestrel"), QStringLiteral("dbtype"), QStringLiteral("sqlite"));
-    file.write(QStringLiteral("Kestrel"), QStringLiteral("dbname"), dbName);
-    return path;
-}
 
 } // namespace kestrel::test

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -92,6 +93,7 @@ TEST_F(ConfigDialog, LooksAsDesigned) {
     EXPECT_EQ(dialog.size(), QSize(423, 275));
     EXPECT_FALSE(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     EXPECT_EQ(dialog.edtpass->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(dialog.edtpass->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), u'*');
     for (QLineEdit* field :
          {dialog.edtsvrName, dialog.edtDBName, dialog.edtUserName, dialog.edtpass})
         EXPECT_EQ(field->width(), 150);

@@ -69,7 +69,8 @@ TEST(OdbcTranslation, FreeTdsSplitsServerFormsAndAddsVersionAndCharset) {
     target.database = QStringLiteral("db");
     target.userId = QStringLiteral("sa");
     target.password = QStringLiteral("pw");
-    const QString tail = QStringLiteral(";DATABASE=db;UID=sa;PWD=pw;TDS_Version=7.1;ClientCharset=UTF-8");
+    const QString tail =
+        QStringLiteral(";DATABASE=db;UID=sa;PWD=pw;TDS_Version=7.1;ClientCharset=UTF-8");
     const auto odbc = [&](const char* dataSource) {
         target.dataSource = QString::fromLatin1(dataSource);
         return odbcConnectionString(target, QStringLiteral("FreeTDS"));

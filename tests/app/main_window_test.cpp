@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -73,11 +74,10 @@ TEST_F(MainWindow, EmptySystemTableLocksEmptyIdentity) {
 }
 
 TEST_F(MainWindow, FirstRowOfSystemTableIsShownAndLockedNumbersAsText) {
-    show({kCreateSystem,
-          QStringLiteral("INSERT INTO Sys_System VALUES (12, 'T01', '青雁一店')"),
+    show({kCreateSystem, QStringLiteral("INSERT INTO Sys_System VALUES (12, 'T01', '青雁一店')"),
           QStringLiteral("INSERT INTO Sys_System VALUES (13, 'T02', '青雁二店')")});
-    EXPECT_EQ(identityTexts(),
-              (QStringList{QStringLiteral("T01"), QStringLiteral("12"), QStringLiteral("青雁一店")}));
+    EXPECT_EQ(identityTexts(), (QStringList{QStringLiteral("T01"), QStringLiteral("12"),
+                                            QStringLiteral("青雁一店")}));
     EXPECT_TRUE(identityReadOnly());
 }
 
@@ -123,7 +123,8 @@ TEST_F(MainWindow, ButtonWithoutImportSaysSoAndWiredButtonRunsItsImport) {
 
     int runs = 0;
     window->setImportAction(ImportKind::Employees, [&] { ++runs; });
-    window->setImportAction(ImportKind::Points, [] { throw DatabaseError(QStringLiteral("断开")); });
+    window->setImportAction(ImportKind::Points,
+                            [] { throw DatabaseError(QStringLiteral("断开")); });
     button("SpeedButton5")->click();
     button("SpeedButton1")->click();
     EXPECT_EQ(runs, 1);
@@ -166,8 +167,8 @@ TEST_F(MainWindow, ObserverWorksFromAnotherThread) {
     EXPECT_EQ(window->PrgBar->maximum(), 10);
     EXPECT_EQ(window->PrgBar->value(), 7);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("当前第1记录,卡芯号：A1"));
-    EXPECT_EQ(identityTexts(), (QStringList{QStringLiteral("T"), QStringLiteral("1"),
-                                            QStringLiteral("店")}));
+    EXPECT_EQ(identityTexts(),
+              (QStringList{QStringLiteral("T"), QStringLiteral("1"), QStringLiteral("店")}));
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes.front().text, QStringLiteral("充值卡执行完毕!"));
 }

@@ -31,7 +31,8 @@ protected:
 };
 
 TEST_F(SettingsFileTest, PathIsKestrelIniInTheFolder) {
-    EXPECT_EQ(settingsFilePath(QStringLiteral("/opt/app/")), QStringLiteral("/opt/app/Kestrel.ini"));
+    EXPECT_EQ(settingsFilePath(QStringLiteral("/opt/app/")),
+              QStringLiteral("/opt/app/Kestrel.ini"));
     EXPECT_EQ(settingsFilePath(QStringLiteral("/opt/app")), QStringLiteral("/opt/app/Kestrel.ini"));
 }
 
@@ -107,8 +108,8 @@ TEST_F(SettingsFileTest, ValuesThatReadingWouldChangeSurviveARoundTrip) {
 
 TEST_F(SettingsFileTest, Gb18030FileIsReadAndWrittenBackInItsEncoding) {
     const QString server = QStringLiteral("青雁服务器");
-    writeBytes(encodeCodePage(QStringLiteral("[Kestrel]\r\ndbserver=青雁服务器\r\ndbname=旧\r\n"),
-                              54936));
+    writeBytes(
+        encodeCodePage(QStringLiteral("[Kestrel]\r\ndbserver=青雁服务器\r\ndbname=旧\r\n"), 54936));
     EXPECT_EQ(read("dbserver"), server);
     SettingsFile(path).write(kSection, QStringLiteral("dbname"), QStringLiteral("分店库"));
     EXPECT_EQ(read("dbserver"), server);
@@ -117,7 +118,8 @@ TEST_F(SettingsFileTest, Gb18030FileIsReadAndWrittenBackInItsEncoding) {
 }
 
 TEST_F(SettingsFileTest, Utf8FileWithByteOrderMarkKeepsIt) {
-    writeBytes(QByteArray("\xEF\xBB\xBF[Kestrel]\ndbname=") + QStringLiteral("分店").toUtf8() + "\n");
+    writeBytes(QByteArray("\xEF\xBB\xBF[Kestrel]\ndbname=") + QStringLiteral("分店").toUtf8() +
+               "\n");
     EXPECT_EQ(read("dbname"), QStringLiteral("分店"));
     SettingsFile(path).write(kSection, QStringLiteral("dbserver"), QStringLiteral("srv"));
     EXPECT_TRUE(readBytes().startsWith("\xEF\xBB\xBF[Kestrel]\n"));

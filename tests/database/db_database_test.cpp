@@ -52,10 +52,12 @@ TEST(Batches, AFailingStatementStopsTheBatchWithItsMessage) {
     Database& db = fixture.db();
     db.execute(QStringLiteral("Create Table T (A int)"));
     try {
-        db.execute(QStringLiteral("Insert Into T Values (1) Update Nowhere Set A=1 Insert Into T Values (2)"));
+        db.execute(QStringLiteral(
+            "Insert Into T Values (1) Update Nowhere Set A=1 Insert Into T Values (2)"));
         FAIL() << "no error";
     } catch (const DatabaseError& error) {
-        EXPECT_TRUE(error.message().contains(QStringLiteral("Nowhere"))) << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains(QStringLiteral("Nowhere")))
+            << error.message().toStdString();
     }
     EXPECT_EQ(count(db, QStringLiteral("Select Count(*) From T")), 1);
 }
@@ -82,8 +84,8 @@ TEST(Catalogue, SystemTableTestWorksWithoutStoringAnything) {
 
 TEST(Catalogue, NumericIdentityReadsAsPlainNumber) {
     SqliteFixture fixture;
-    fixture.db().execute(QStringLiteral(
-        "Create Table Sys_System (HotelID numeric, HotelTreeID varchar(10), HotelName varchar(50))"));
+    fixture.db().execute(QStringLiteral("Create Table Sys_System (HotelID numeric, HotelTreeID "
+                                        "varchar(10), HotelName varchar(50))"));
     fixture.db().execute(QStringLiteral("Insert Into Sys_System Values (12, '0001', '青雁')"));
     Query query(fixture.db());
     query.setSql(QStringLiteral("Select HotelID,HotelTreeID,HotelName From Sys_System"));

@@ -61,8 +61,11 @@ TEST_F(QueryTest, EmptyTextStoresNullInTypedColumnsAndEmptyTextInTextColumns) {
     query.setSql(QStringLiteral("Select * From Card"));
     query.open();
     postCard(query, QStringLiteral("A1"),
-             {{"Money", QString()}, {"Times", QString()}, {"Born", QString()},
-              {"Active", QString()}, {"Memo", QString()}});
+             {{"Money", QString()},
+              {"Times", QString()},
+              {"Born", QString()},
+              {"Active", QString()},
+              {"Memo", QString()}});
     for (const char* column : {"Money", "Times", "Born", "Active"})
         EXPECT_TRUE(stored(QLatin1String(column), QStringLiteral("A1")).isNull()) << column;
     EXPECT_FALSE(stored(QStringLiteral("Memo"), QStringLiteral("A1")).isNull());
@@ -78,7 +81,8 @@ TEST_F(QueryTest, TextsThatDoNotConvertFailWithTheFieldsMessageAndInsertNothing)
               QStringLiteral("'abc' is not a valid date and time value for field 'Born'"));
     EXPECT_EQ(postError({{"Active", QStringLiteral("x")}}),
               QStringLiteral("'x' is not a valid boolean value for field 'Active'"));
-    EXPECT_EQ(stored(QStringLiteral("Code"), QStringLiteral("E1")), QVariant(QStringLiteral("<no row>")));
+    EXPECT_EQ(stored(QStringLiteral("Code"), QStringLiteral("E1")),
+              QVariant(QStringLiteral("<no row>")));
 }
 
 TEST_F(QueryTest, TextIsCutToTheDeclaredLengthInCharacters) {
@@ -87,7 +91,8 @@ TEST_F(QueryTest, TextIsCutToTheDeclaredLengthInCharacters) {
     query.open();
     postCard(query, QStringLiteral("ABCDEFGH"),
              {{"Name", QStringLiteral("青雁软件示范")}, {"Memo", QString(500, QLatin1Char('m'))}});
-    EXPECT_EQ(stored(QStringLiteral("Name"), QStringLiteral("ABCDEF")), QVariant(QStringLiteral("青雁软件")));
+    EXPECT_EQ(stored(QStringLiteral("Name"), QStringLiteral("ABCDEF")),
+              QVariant(QStringLiteral("青雁软件")));
     EXPECT_EQ(stored(QStringLiteral("Memo"), QStringLiteral("ABCDEF")).toString().size(), 500);
     EXPECT_EQ(query.fieldText(QStringLiteral("Code")), QStringLiteral("ABCDEF"));
 }
@@ -143,7 +148,8 @@ TEST_F(QueryTest, NewRowReadsBackItsConvertedValuesBeforeAndAfterPost) {
     query.post();
     EXPECT_EQ(query.fieldText(QStringLiteral("Money")), QStringLiteral("300.5"));
     EXPECT_EQ(query.fieldText(QStringLiteral("Times")), QStringLiteral("7"));
-    EXPECT_EQ(stored(QStringLiteral("Memo"), QStringLiteral("N1")), QVariant(QStringLiteral("2026-01-05")));
+    EXPECT_EQ(stored(QStringLiteral("Memo"), QStringLiteral("N1")),
+              QVariant(QStringLiteral("2026-01-05")));
     EXPECT_EQ(stored(QStringLiteral("Times"), QStringLiteral("N1")).toInt(), 7);
     EXPECT_EQ(query.recNo(), 1);
     EXPECT_FALSE(query.isEmpty());
@@ -169,7 +175,8 @@ TEST_F(QueryTest, UntypedColumnsTakeTheTextUnchanged) {
     query.setSql(QStringLiteral("Select * From Card"));
     query.open();
     postCard(query, QStringLiteral("U1"), {{"Anything", QStringLiteral("  x ")}});
-    EXPECT_EQ(stored(QStringLiteral("Anything"), QStringLiteral("U1")), QVariant(QStringLiteral("  x ")));
+    EXPECT_EQ(stored(QStringLiteral("Anything"), QStringLiteral("U1")),
+              QVariant(QStringLiteral("  x ")));
 }
 
 TEST_F(QueryTest, FieldsMustBelongToTheTableAndPostNeedsANewRow) {
@@ -201,7 +208,8 @@ TEST_F(QueryTest, ConstraintViolationsCarryTheDatabaseMessage) {
         query.post();
         FAIL() << "no error";
     } catch (const DatabaseError& error) {
-        EXPECT_TRUE(error.message().contains(QStringLiteral("UNIQUE"))) << error.message().toStdString();
+        EXPECT_TRUE(error.message().contains(QStringLiteral("UNIQUE")))
+            << error.message().toStdString();
     }
 }
 

@@ -2,6 +2,7 @@
 // cells and text cells as a spreadsheet program stores them.
 #include "run_fixture.h"
 
+#include <QFileInfo>
 #include <QProcess>
 
 namespace kestrel::test {
@@ -30,13 +31,20 @@ for r, row in enumerate(rows, start=1):
 book.save(sys.argv[1])
 )PY";
 
+// Debian's python3-xlwt belongs to the system interpreter; a python3 found first on the path
+// (pyenv, a virtual environment) may not have it.
+QString pythonWithXlwt() {
+    const QString system = QStringLiteral("/usr/bin/python3");
+    return QFileInfo::exists(system) ? system : QStringLiteral("python3");
+}
+
 class StoredValueXlsTest : public RunFixture {
 protected:
     void SetUp() override {
         RunFixture::SetUp();
         createSchema(storedValueSchema(SchemaFlavour::Strict));
         QProcess python;
-        python.start(QStringLiteral("python3"),
+        python.start(pythonWithXlwt(),
                      {QStringLiteral("-c"), QString::fromUtf8(kWriter),
                       folder->filePath(QStringLiteral("青雁充值卡模板.xls"))});
         ASSERT_TRUE(python.waitForFinished(60000));

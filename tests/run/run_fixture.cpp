@@ -2,6 +2,9 @@
 
 #include "import/errors.h"
 
+#include "test_paths.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -112,7 +115,29 @@ QString createTable(const QString& table, const QString& leading, const QStringL
 
 } // namespace
 
+// The statements of an SQL script: comment lines dropped, split at semicolons.
+QStringList scriptStatements(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << path.toStdString();
+        return {};
+    }
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (!line.trimmed().startsWith(QStringLiteral("--")))
+            lines.append(line);
+    }
+    QStringList statements;
+    for (const QString& statement : lines.join(QLatin1Char('\n')).split(QLatin1Char(';'))) {
+        if (!statement.trimmed().isEmpty())
+            statements.append(statement.trimmed());
+    }
+    return statements;
+}
+
 QStringList storedValueSchema(SchemaFlavour flavour) {
+    if (flavour == SchemaFlavour::Branch)
+        return scriptStatements(sourceDir() + QStringLiteral("/schema/branch.sql"));
     const Types types = typesOf(flavour);
     const QString key = QStringLiteral("RowNo INTEGER PRIMARY KEY AUTOINCREMENT");
     const QString pairColumns = QStringLiteral("CardCode %1, CardTypeID %1, CardTypeName %1, "

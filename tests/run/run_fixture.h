@@ -35,6 +35,7 @@ public:
 enum class SchemaFlavour {
     Loose,  // text columns without length, numbers as NUMERIC, dates as DATETIME
     Strict, // varchar(n) with NOCASE, numeric(18,2) money, integer counts, datetime dates
+    Branch, // the embedded branch database of schema/branch.sql
 };
 QStringList storedValueSchema(SchemaFlavour flavour);
 

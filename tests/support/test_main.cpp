@@ -10,6 +10,9 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef KESTREL_TEST_WITH_WIDGETS
+    // Test discovery at build time runs this without CTest's environment: no display needed.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);

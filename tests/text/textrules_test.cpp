@@ -10,6 +10,7 @@ namespace {
 const QLocale kChina(QLocale::Chinese, QLocale::China);
 const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
 const QLocale kGermany(QLocale::German, QLocale::Germany);
+const QLocale kPosix(QLocale::C);
 
 QString text(const CellValue& value, const QLocale& locale) { return cellToText(value, locale); }
 
@@ -122,10 +123,17 @@ TEST(ParseDateTime, TimesAndRejections) {
     EXPECT_FALSE(parseDateTime(QStringLiteral("13/1/2027"), kUnitedStates));
 }
 
+TEST(CellToText, PosixLocaleWritesIsoDates) {
+    EXPECT_EQ(text(CellValue::fromDateTime(QDate(2026, 6, 30), QTime(8, 5)), kPosix),
+              QStringLiteral("2026-06-30 08:05:00"));
+    EXPECT_EQ(text(CellValue::fromNumber(12.5), kPosix), QStringLiteral("12.5"));
+}
+
 TEST(ParseDateTime, EveryFormattedDateParsesBack) {
     const QDate days[] = {QDate(2027, 12, 31), QDate(1999, 1, 1), QDate(2024, 2, 29)};
     const QTime times[] = {QTime(0, 0), QTime(23, 59, 59), QTime(12, 0, 1), QTime(0, 30)};
-    for (const QLocale& locale : {kChina, kUnitedStates, kGermany}) {
+    const QLocale spelledMonths(QLocale::English, QLocale::UnitedKingdom);
+    for (const QLocale& locale : {kChina, kUnitedStates, kGermany, kPosix, spelledMonths}) {
         for (const QDate& day : days) {
             for (const QTime& time : times) {
                 const QString formatted = formatDateTime(day, time, locale);

@@ -44,10 +44,11 @@ TEST(XlsReader, Biff5TextInCodePage936) {
     spec.biff8 = false;
     spec.globals = record(0x0042, le16(936)) + xfRecords({0, 14});
     spec.biff5Names = {kestrel::encodeCodePage(sheetName, 936)};
-    spec.sheets.push_back({sheetName, 0,
-                           record(0x0204, cellHeader(1, 0) + le16(std::uint16_t(label.size())) + label) +
-                               numberCell(1, 1, 45000.5, 1) +
-                               record(0x027E, cellHeader(1, 2) + le32((1234u << 2) | 2u))});
+    spec.sheets.push_back(
+        {sheetName, 0,
+         record(0x0204, cellHeader(1, 0) + le16(std::uint16_t(label.size())) + label) +
+             numberCell(1, 1, 45000.5, 1) +
+             record(0x027E, cellHeader(1, 2) + le32((1234u << 2) | 2u))});
     const auto book = open(spec);
     ASSERT_EQ(1, book->worksheetCount());
     EXPECT_EQ(sheetName, book->worksheetName(1));
@@ -67,8 +68,8 @@ TEST(XlsReader, Biff5WithoutCodePageRecordIsWindows1252) {
     spec.biff8 = false;
     spec.globals = xfRecords({0});
     const QByteArray bytes("Caf\xE9 \x80", 6);
-    spec.sheets.push_back({QStringLiteral("S"), 0,
-                           record(0x0204, cellHeader(0, 0) + le16(6) + bytes)});
+    spec.sheets.push_back(
+        {QStringLiteral("S"), 0, record(0x0204, cellHeader(0, 0) + le16(6) + bytes)});
     EXPECT_EQ(QStringLiteral("Café €"), open(spec)->cell(1, 1, 1).text);
 }
 
@@ -90,8 +91,9 @@ TEST(XlsReader, RichTextAndPhoneticRunsAreSkippedAcrossContinue) {
                       le16(u'表') + QByteArray(8, 'r') + QByteArray(6, 'p');
     QByteArray body = le32(2) + le32(2) + rich;
     const qsizetype cut = body.size() - 10; // inside the runs
-    QByteArray records = record(0x00FC, body.left(cut)) +
-                         record(0x003C, body.mid(cut) + unicodeString(QStringLiteral("next"), true));
+    QByteArray records =
+        record(0x00FC, body.left(cut)) +
+        record(0x003C, body.mid(cut) + unicodeString(QStringLiteral("next"), true));
     const auto book = open(singleSheet(labelSstCell(0, 0, 0) + labelSstCell(1, 0, 1), records));
     EXPECT_EQ(QStringLiteral("汉字表"), book->cell(1, 1, 1).text);
     EXPECT_EQ(QStringLiteral("next"), book->cell(1, 2, 1).text);
@@ -106,7 +108,8 @@ TEST(XlsReader, LastRowCountsFromRowOneWhenTheFirstRowsAreEmpty) {
 }
 
 TEST(XlsReader, FormattedBlanksCountForTheLastRowButHoldNoValue) {
-    const QByteArray mulBlank = record(0x00BE, le16(9) + le16(1) + le16(0) + le16(0) + le16(0) + le16(3));
+    const QByteArray mulBlank =
+        record(0x00BE, le16(9) + le16(1) + le16(0) + le16(0) + le16(0) + le16(3));
     const auto book = open(singleSheet(numberCell(0, 0, 1.0) + blankCell(6, 0) + mulBlank));
     EXPECT_EQ(10, book->lastRow(1));
     EXPECT_TRUE(book->cell(1, 7, 1).isBlank());
@@ -118,13 +121,12 @@ TEST(XlsReader, EmptyWorksheetHasNoRows) {
 }
 
 TEST(XlsReader, FormulaResults) {
-    QByteArray records = formulaCell(0, 0, le64(12.5)) +
-                         formulaCell(0, 1, formulaSpecialResult(0)) +
-                         record(0x0207, unicodeString(QStringLiteral("结果"))) +
-                         formulaCell(0, 2, formulaSpecialResult(1, 1)) +
-                         formulaCell(0, 3, formulaSpecialResult(2, 0x07)) +
-                         formulaCell(0, 4, formulaSpecialResult(3)) +
-                         formulaCell(0, 5, le64(45000.0), 1);
+    QByteArray records =
+        formulaCell(0, 0, le64(12.5)) + formulaCell(0, 1, formulaSpecialResult(0)) +
+        record(0x0207, unicodeString(QStringLiteral("结果"))) +
+        formulaCell(0, 2, formulaSpecialResult(1, 1)) +
+        formulaCell(0, 3, formulaSpecialResult(2, 0x07)) +
+        formulaCell(0, 4, formulaSpecialResult(3)) + formulaCell(0, 5, le64(45000.0), 1);
     const auto book = open(singleSheet(records, {}, xfRecords({0, 14})));
     EXPECT_EQ(12.5, book->cell(1, 1, 1).number);
     EXPECT_EQ(QStringLiteral("结果"), book->cell(1, 1, 2).text);
@@ -174,7 +176,7 @@ TEST(XlsReader, DateFormatsDecideWhatIsADate) {
         records += numberCell(0, xf, 45000.25, xf);
     }
     const auto book = open(singleSheet(records, {}, globals));
-    const CellValue::Type expected[] = {CellValue::Type::Number, CellValue::Type::DateTime,
+    const CellValue::Type expected[] = {CellValue::Type::Number,   CellValue::Type::DateTime,
                                         CellValue::Type::Number,   CellValue::Type::Number,
                                         CellValue::Type::DateTime, CellValue::Type::Number,
                                         CellValue::Type::DateTime};
@@ -199,8 +201,9 @@ TEST(XlsReader, OnlyWorksheetsCountInSheetOrder) {
     spec.sheets.push_back({QStringLiteral("Dialog"), 0, record(0x0081, le16(0x0010))});
     spec.sheets.push_back({QStringLiteral("Module"), 6, {}, 0x0006});
     // An embedded chart's substream inside a worksheet is skipped with its cells.
-    const QByteArray embeddedChart = record(0x0809, le16(0x0600) + le16(0x0020) + QByteArray(12, '\0')) +
-                                     numberCell(50, 0, 9.0) + record(0x000A, {});
+    const QByteArray embeddedChart =
+        record(0x0809, le16(0x0600) + le16(0x0020) + QByteArray(12, '\0')) +
+        numberCell(50, 0, 9.0) + record(0x000A, {});
     spec.sheets.push_back({QStringLiteral("Second"), 0, embeddedChart + numberCell(1, 0, 2.0)});
     const auto book = open(spec);
     ASSERT_EQ(2, book->worksheetCount());
@@ -232,8 +235,9 @@ TEST(XlsReader, CellsOutOfOrderAndRepeatedKeepTheLastRecord) {
 }
 
 TEST(XlsReader, SetCellOverridesInMemoryOnly) {
-    const QByteArray bytes = compoundFile(workbookStream(
-        singleSheet(labelSstCell(0, 0, 0) + numberCell(1, 0, 5.0), sst({unicodeString(QStringLiteral("卡号"))}))));
+    const QByteArray bytes =
+        compoundFile(workbookStream(singleSheet(labelSstCell(0, 0, 0) + numberCell(1, 0, 5.0),
+                                                sst({unicodeString(QStringLiteral("卡号"))}))));
     const auto book = kestrel::openXlsWorkbookFromBytes(bytes, QStringLiteral("a.xls"));
     book->setCell(1, 2, 1, CellValue::fromText(QStringLiteral("2024-01-01")));
     book->setCell(1, 2, 2, CellValue::fromNumber(0));
@@ -262,8 +266,8 @@ TEST(XlsReader, InvalidCellPositionIsAnError) {
 
 TEST(XlsReader, BookStreamInAnyCaseAndBareBiffStream) {
     const QByteArray stream = workbookStream(singleSheet(numberCell(0, 0, 7.0)));
-    const auto boxed = kestrel::openXlsWorkbookFromBytes(compoundFile(stream, QStringLiteral("BOOK")),
-                                                         QStringLiteral("b.xls"));
+    const auto boxed = kestrel::openXlsWorkbookFromBytes(
+        compoundFile(stream, QStringLiteral("BOOK")), QStringLiteral("b.xls"));
     EXPECT_EQ(7.0, boxed->cell(1, 1, 1).number);
     const auto bare = kestrel::openXlsWorkbookFromBytes(stream, QStringLiteral("c.xls"));
     EXPECT_EQ(7.0, bare->cell(1, 1, 1).number);

@@ -97,13 +97,16 @@ QByteArray bof(bool biff8, std::uint16_t substream) {
     return record(0x0809, body);
 }
 
-QByteArray eof() { return record(0x000A, {}); }
+QByteArray eof() {
+    return record(0x000A, {});
+}
 
 QByteArray boundSheet(const WorkbookSpec& spec, std::size_t index, std::uint32_t offset) {
     const SheetSpec& sheet = spec.sheets[index];
     QByteArray body = le32(offset) + char(0) + char(sheet.type);
     if (spec.biff8) {
-        body += char(sheet.name.size()) + char(1);
+        body += char(sheet.name.size());
+        body += char(1);
         for (QChar c : sheet.name) {
             body += le16(c.unicode());
         }
@@ -184,7 +187,8 @@ QByteArray compoundFile(const QByteArray& stream, const QString& streamName) {
         }
         entry += QByteArray(64 - entry.size(), '\0');
         entry += le16(std::uint16_t(name.isEmpty() ? 0 : (name.size() + 1) * 2));
-        entry += char(type) + char(1);
+        entry += char(type);
+        entry += char(1); // black node
         entry += le32(0xFFFFFFFF) + le32(0xFFFFFFFF) + le32(child);
         entry += QByteArray(16 + 4 + 16, '\0');
         entry += le32(start) + le32(size) + le32(0);
@@ -193,7 +197,8 @@ QByteArray compoundFile(const QByteArray& stream, const QString& streamName) {
     QByteArray directory = dirEntry(QStringLiteral("Root Entry"), 5, 1, kEnd, 0) +
                            dirEntry(streamName, 2, 0xFFFFFFFF, firstStream,
                                     std::uint32_t(std::max<qsizetype>(stream.size(), 4096)));
-    directory += dirEntry(QString(), 0, 0xFFFFFFFF, 0, 0) + dirEntry(QString(), 0, 0xFFFFFFFF, 0, 0);
+    directory +=
+        dirEntry(QString(), 0, 0xFFFFFFFF, 0, 0) + dirEntry(QString(), 0, 0xFFFFFFFF, 0, 0);
     return header + fatBytes + directory + data;
 }
 

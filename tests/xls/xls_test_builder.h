@@ -31,15 +31,15 @@ QByteArray formulaSpecialResult(std::uint8_t type, std::uint8_t value = 0);
 
 struct SheetSpec {
     QString name;
-    std::uint8_t type = 0;    // BOUNDSHEET sheet type: 0 worksheet, 1 macro, 2 chart, 6 module
-    QByteArray records;       // the records between the sheet's BOF and EOF
+    std::uint8_t type = 0; // BOUNDSHEET sheet type: 0 worksheet, 1 macro, 2 chart, 6 module
+    QByteArray records;    // the records between the sheet's BOF and EOF
     std::uint16_t substream = 0x0010;
 };
 
 struct WorkbookSpec {
     bool biff8 = true;
-    QByteArray globals;       // records after BOF and before the BOUNDSHEET records
-    QByteArray afterSheets;   // records after the BOUNDSHEET records (SST and the like)
+    QByteArray globals;     // records after BOF and before the BOUNDSHEET records
+    QByteArray afterSheets; // records after the BOUNDSHEET records (SST and the like)
     std::vector<SheetSpec> sheets;
     // BIFF5: the sheet names' bytes in the workbook's code page, one per sheet when given.
     std::vector<QByteArray> biff5Names;
@@ -52,6 +52,7 @@ QByteArray xfRecords(const std::vector<std::uint16_t>& formatIds);
 QByteArray formatRecord(std::uint16_t id, const QString& code);
 
 // An OLE2 compound file (version 3, 512-byte sectors) holding one stream.
-QByteArray compoundFile(const QByteArray& stream, const QString& streamName = QStringLiteral("Workbook"));
+QByteArray compoundFile(const QByteArray& stream,
+                        const QString& streamName = QStringLiteral("Workbook"));
 
 } // namespace kestrel::test

@@ -20,7 +20,7 @@ TEST(XlsFormats, DateTokensOutsideQuotesAndBrackets) {
     }
     for (const char* code : {"General", "0.00_ ", "#,##0.00\"元\"", "[Red]0.00", "\"day\" 0",
                              "0.00E+00", "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)", "@",
-                             "[$¥-804]#,##0.00", "0\\d", "#,##0 \"mm\""}) {
+                             "[$¥-804]#,##0.00", "0\\d", "#,##0 \"mm\"", "[h]", "[SS]"}) {
         EXPECT_FALSE(isDateFormatCode(QString::fromUtf8(code))) << code;
     }
 }
@@ -84,7 +84,8 @@ TEST(CodePage, UnencodableCharactersBecomeQuestionMarks) {
 }
 
 TEST(CodePage, OtherCodePagesAndFallbacks) {
-    EXPECT_EQ(QStringLiteral("Łódź"), kestrel::decodeCodePage(QByteArray("\xFC\x97\x64\x90", 4), 10029));
+    EXPECT_EQ(QStringLiteral("Łódź"),
+              kestrel::decodeCodePage(QByteArray("\xFC\x97\x64\x90", 4), 10029));
     EXPECT_EQ(QStringLiteral("Привет"),
               kestrel::decodeCodePage(QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2"), 1251));
     EXPECT_EQ(QStringLiteral("é"), kestrel::decodeCodePage(QByteArray("\xE9"), 32769));

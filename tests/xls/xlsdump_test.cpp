@@ -11,13 +11,13 @@ using namespace kestrel::test;
 
 namespace {
 
-struct Run {
+struct DumpResult {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
 };
 
-Run dump(const QStringList& arguments) {
+DumpResult dump(const QStringList& arguments) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
@@ -53,7 +53,7 @@ QByteArray sampleWorkbook() {
 TEST(XlsDump, PrintsEveryValueCellInRowThenColumnOrder) {
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("样本.xls"), sampleWorkbook());
-    const Run run = dump({path});
+    const DumpResult run = dump({path});
     EXPECT_EQ(0, run.exitCode) << run.err.constData();
     EXPECT_EQ(QByteArray("rows\t6\n"
                          "2\t1\ttext\ta\\tb\\r\\nc\\\\d 青雁\n"
@@ -65,7 +65,7 @@ TEST(XlsDump, PrintsEveryValueCellInRowThenColumnOrder) {
               run.out);
     EXPECT_TRUE(run.err.isEmpty());
 
-    const Run second = dump({path, QStringLiteral("2")});
+    const DumpResult second = dump({path, QStringLiteral("2")});
     EXPECT_EQ(0, second.exitCode);
     EXPECT_EQ(QByteArray("rows\t1\n1\t1\tnumber\t100\n"), second.out);
 }
@@ -73,15 +73,17 @@ TEST(XlsDump, PrintsEveryValueCellInRowThenColumnOrder) {
 TEST(XlsDump, BadFilesAndMissingSheetsExitWithTwo) {
     QTemporaryDir dir;
     const QString path = writeFile(dir, QStringLiteral("book.xls"), sampleWorkbook());
-    const Run missingSheet = dump({path, QStringLiteral("3")});
+    const DumpResult missingSheet = dump({path, QStringLiteral("3")});
     EXPECT_EQ(2, missingSheet.exitCode);
     EXPECT_TRUE(missingSheet.out.isEmpty());
-    EXPECT_TRUE(QString::fromUtf8(missingSheet.err).contains(QStringLiteral("中没有第 3 个工作表")));
+    EXPECT_TRUE(
+        QString::fromUtf8(missingSheet.err).contains(QStringLiteral("中没有第 3 个工作表")));
 
     const QString csv = writeFile(dir, QStringLiteral("csv.xls"), QByteArray("a,b\n1,2\n"));
-    const Run notXls = dump({csv});
+    const DumpResult notXls = dump({csv});
     EXPECT_EQ(2, notXls.exitCode);
-    EXPECT_TRUE(QString::fromUtf8(notXls.err).contains(QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿")));
+    EXPECT_TRUE(
+        QString::fromUtf8(notXls.err).contains(QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿")));
 
     EXPECT_EQ(2, dump({dir.filePath(QStringLiteral("none.xls"))}).exitCode);
 }
@@ -89,7 +91,8 @@ TEST(XlsDump, BadFilesAndMissingSheetsExitWithTwo) {
 TEST(XlsDump, UsageErrorsExitWith64) {
     EXPECT_EQ(64, dump({}).exitCode);
     EXPECT_EQ(64, dump({QStringLiteral("a.xls"), QStringLiteral("x")}).exitCode);
-    EXPECT_EQ(64, dump({QStringLiteral("a.xls"), QStringLiteral("1"), QStringLiteral("2")}).exitCode);
+    EXPECT_EQ(64,
+              dump({QStringLiteral("a.xls"), QStringLiteral("1"), QStringLiteral("2")}).exitCode);
 }
 
 } // namespace
