@@ -44,6 +44,13 @@ Database::Database(QSqlDatabase connection, Dialect dialect)
 
 Database::~Database() {
     rollback();
+    // Release every statement of the connection before the connection itself, so that Qt can
+    // close it and forget its name; an opened database stays open otherwise until the end.
+    m_cache.reset();
+    const QString name = m_connection.connectionName();
+    m_connection.close();
+    m_connection = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
 }
 
 void Database::execute(const QString& statement) {

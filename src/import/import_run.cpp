@@ -133,7 +133,9 @@ public:
     RunOutcome runChecks(bool& anyFailed) {
         try {
             const std::unique_ptr<Workbook> book = openTemplate();
+            phase(RunPhase::Checking);
             checkingPass(*book, true, anyFailed);
+            phase(RunPhase::Finished);
         } catch (const std::exception& error) {
             m_context.observer.error(errorText(error));
             return RunOutcome::Error;
@@ -151,16 +153,26 @@ private:
             m_queries.open(opening);
         const std::unique_ptr<Workbook> book = openTemplate();
         bool failed = false;
+        phase(RunPhase::Checking);
         if (!checkingPass(*book, false, failed))
             return false;
         m_context.database.beginTransaction();
+        phase(RunPhase::ImportPass);
         importPass(*book);
+        phase(RunPhase::CleanUp);
         for (const QStringList& batch : m_block.cleanUpBatches)
             m_context.database.executeBatch(batch);
+        phase(RunPhase::Reconciliation);
         for (const ReconciliationInstance& instance : m_block.reconciliations)
             reconcile(instance, m_context.database, m_identity, m_keys);
         m_context.database.commit();
+        phase(RunPhase::Finished);
         return true;
+    }
+
+    void phase(RunPhase started) {
+        if (m_context.phaseStarted)
+            m_context.phaseStarted(started);
     }
 
     std::unique_ptr<Workbook> openTemplate() {
@@ -171,12 +183,14 @@ private:
         return book;
     }
 
-    void showRow(const Workbook& book, int row) {
+    // Moves the progress bar and the caption to a row; gives the row's key text.
+    QString showRow(const Workbook& book, int row) {
         m_context.observer.progressChanged(row);
         const QString key =
             cellText(book, m_block.worksheet, row, m_block.keyColumn, m_context.locale);
         m_context.observer.captionChanged(QStringLiteral("当前第") + QString::number(row - 1) +
                                           m_block.captionMiddle + key);
+        return key;
     }
 
     // Gives the failing checks as row messages; false when any check failed.
@@ -208,9 +222,7 @@ private:
         m_context.observer.progressReset(book.lastRow(m_block.worksheet));
         const int lastRow = book.lastRow(m_block.worksheet);
         for (int row = 2; row <= lastRow; ++row) {
-            showRow(book, row);
-            const QString key =
-                cellText(book, m_block.worksheet, row, m_block.keyColumn, m_context.locale);
+            const QString key = showRow(book, row);
             if (main.locate(m_block.keyField, key))
                 continue;
             writeRows(book, row, main);
@@ -265,12 +277,16 @@ RunOutcome runImport(ImportKind kind, RunContext& context) {
     const std::optional<ImportDefinition> definition = importDefinition(kind);
     if (!definition)
         return RunOutcome::NotBuilt;
+    return runImportDefinition(*definition, context);
+}
+
+RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& context) {
     context.database.setLocale(context.locale);
     const QDate today = context.now().date();
     CategoryKeyGenerator keys(context.now);
 
     if (context.mode == RunMode::CheckOnly)
-        return runChecks(*definition, context, context.identity, today, keys);
+        return runChecks(definition, context, context.identity, today, keys);
 
     BranchIdentity identity = context.identity;
     const QString problem = identityProblem(identity);
@@ -279,7 +295,7 @@ RunOutcome runImport(ImportKind kind, RunContext& context) {
         context.observer.information(problem);
         return RunOutcome::IdentityCheckFailed;
     }
-    return runBlocks(*definition, context, identity, today, keys);
+    return runBlocks(definition, context, identity, today, keys);
 }
 
 } // namespace kestrel

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kSignificantDigits = 15;
 constexpr double kSmallestPlainMagnitude = 0.00001;
+const QDate kAutomationDayZero(1899, 12, 30);
 
 // Digits of |value| rounded to 15 significant digits, trailing zeros removed, and the decimal
 // exponent of the first digit (value = d.ddd x 10^exponent).
@@ -248,6 +249,10 @@ QString cellToText(const CellValue& value, const QLocale& locale) {
     case CellValue::Type::Number:
         return formatNumber(value.number, locale);
     case CellValue::Type::DateTime:
+        // Day zero of automation dates holds a time of day alone: only the time is shown.
+        if (value.date == kAutomationDayZero)
+            return locale.toString(value.time.isValid() ? value.time : QTime(0, 0),
+                                   timeFormat(locale));
         return formatDateTime(value.date, value.time, locale);
     case CellValue::Type::Boolean:
         return value.boolean ? QStringLiteral("True") : QStringLiteral("False");

@@ -15,7 +15,6 @@ constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::size_t kHeaderSize = 512;
 constexpr std::size_t kDirEntrySize = 128;
-constexpr std::uint8_t kStorageEntry = 1;
 constexpr std::uint8_t kStreamEntry = 2;
 constexpr std::uint8_t kRootEntry = 5;
 

@@ -68,7 +68,8 @@ TEST_P(StoredValueTest, WritesTheMemberAndItsLogRow) {
                                         "MokuanID || Operator || Memo || isZdFk || isGiveCard || "
                                         "isSend || isTransfer || isBackup")),
               QStringLiteral("否yySN青雁人导入nnynn"));
-    EXPECT_EQ(member(a1, QStringLiteral("substr(MarriedDate, 1, 10)")), QStringLiteral("1980-01-01"));
+    EXPECT_EQ(member(a1, QStringLiteral("substr(MarriedDate, 1, 10)")),
+              QStringLiteral("1980-01-01"));
     EXPECT_EQ(memberNumber(a1, QStringLiteral("LimitMoney")), 0.0);
     EXPECT_EQ(memberNumber(a1, QStringLiteral("QtdXfMoney")), 300.0); // raised by the clean-up
     if (GetParam() != SchemaFlavour::Branch) { // a column the import leaves to its default
@@ -239,9 +240,9 @@ TEST_P(StoredValueTest, NewCardTypeIsCreatedOnceAndItsKeyWrittenBack) {
               (QStringList{QStringLiteral("GOLD"), key, key}));
     EXPECT_EQ(column(QStringLiteral("SELECT CardGroupID FROM HY_CardValueOpLog ORDER BY rowid")),
               (QStringList{key, key}));
-    EXPECT_EQ(scalar(QStringLiteral("SELECT LevelID FROM HY_CardType WHERE CardTypeID='GOLD'"))
-                  .toInt(),
-              7);
+    EXPECT_EQ(
+        scalar(QStringLiteral("SELECT LevelID FROM HY_CardType WHERE CardTypeID='GOLD'")).toInt(),
+        7);
 }
 
 TEST_P(StoredValueTest, CardTypeNamesWithQuotesWork) {
@@ -255,8 +256,9 @@ TEST_P(StoredValueTest, CardTypeNamesWithQuotesWork) {
         << observer.errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(count(QStringLiteral("HY_CardType")), 3);
     EXPECT_EQ(member(QStringLiteral("OLD"), QStringLiteral("CardTypeID")), QStringLiteral("GOLD"));
-    const QString oneil = scalar(QStringLiteral(
-        "SELECT CardTypeID FROM HY_CardType WHERE CardTypeName='O''Neil卡'")).toString();
+    const QString oneil =
+        scalar(QStringLiteral("SELECT CardTypeID FROM HY_CardType WHERE CardTypeName='O''Neil卡'"))
+            .toString();
     EXPECT_FALSE(oneil.isEmpty());
     EXPECT_EQ(member(QStringLiteral("Q1"), QStringLiteral("CardTypeID")), oneil);
     EXPECT_EQ(logRow(QStringLiteral("Q1"), QStringLiteral("CardGroupID")), oneil);

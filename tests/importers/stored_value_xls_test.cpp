@@ -2,6 +2,9 @@
 // cells and text cells as a spreadsheet program stores them.
 #include "run_fixture.h"
 
+#include "test_paths.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -44,9 +47,8 @@ protected:
         RunFixture::SetUp();
         createSchema(storedValueSchema(SchemaFlavour::Strict));
         QProcess python;
-        python.start(pythonWithXlwt(),
-                     {QStringLiteral("-c"), QString::fromUtf8(kWriter),
-                      folder->filePath(QStringLiteral("青雁充值卡模板.xls"))});
+        python.start(pythonWithXlwt(), {QStringLiteral("-c"), QString::fromUtf8(kWriter),
+                                        folder->filePath(QStringLiteral("青雁充值卡模板.xls"))});
         ASSERT_TRUE(python.waitForFinished(60000));
         ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     }
@@ -83,7 +85,8 @@ TEST_F(StoredValueXlsTest, ImportsNumberDateAndTextCells) {
               QStringLiteral("2026-05-012024-01-151985-06-01"));
 
     const QString second = QStringLiteral("B-2");
-    EXPECT_EQ(member(second, QStringLiteral("substr(EndDate, 1, 10)")), QStringLiteral("2025-02-27"));
+    EXPECT_EQ(member(second, QStringLiteral("substr(EndDate, 1, 10)")),
+              QStringLiteral("2025-02-27"));
     EXPECT_EQ(member(second, QStringLiteral("isBlankOut || Sex || isSendMsg")),
               QStringLiteral("n男y"));
     EXPECT_EQ(count(QStringLiteral("HY_CardType")), 2);
@@ -93,6 +96,33 @@ TEST_F(StoredValueXlsTest, ImportsNumberDateAndTextCells) {
     observer = RecordingObserver();
     EXPECT_EQ(runFromFile(), RunOutcome::Completed);
     EXPECT_EQ(count(QStringLiteral("HY_Member")), 2);
+}
+
+// The sample template shipped in templates/ passes every check and imports on the embedded
+// branch schema.
+class SampleTemplateTest : public RunFixture {
+protected:
+    void SetUp() override {
+        RunFixture::SetUp();
+        createSchema(storedValueSchema(SchemaFlavour::Branch));
+        const QString sample = sourceDir() + QStringLiteral("/templates/青雁充值卡模板.xls");
+        ASSERT_TRUE(QFile::copy(sample, folder->filePath(QStringLiteral("青雁充值卡模板.xls"))))
+            << sample.toStdString();
+    }
+};
+
+TEST_F(SampleTemplateTest, ImportsIntoTheBranchSchema) {
+    RunContext context(*database, observer);
+    context.templateFolder = folder->path();
+    context.identity = identity;
+    context.locale = locale;
+    EXPECT_EQ(runImport(ImportKind::StoredValue, context), RunOutcome::Completed)
+        << observer.messages.join(QLatin1Char('\n')).toStdString()
+        << observer.errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(observer.messages, QStringList{QStringLiteral("充值卡执行完毕!")});
+    EXPECT_GT(count(QStringLiteral("HY_Member")), 0);
+    EXPECT_EQ(count(QStringLiteral("HY_Member")), count(QStringLiteral("HY_CardValueOpLog")));
+    EXPECT_EQ(count(QStringLiteral("HY_Member"), QStringLiteral("CardTypeID = ''")), 0);
 }
 
 } // namespace

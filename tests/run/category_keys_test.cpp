@@ -9,7 +9,9 @@ namespace {
 
 const QDateTime kNoon(QDate(2024, 2, 28), QTime(13, 4, 5, 123));
 
-CategoryKeyForm drForm() { return {CategoryKeyForm::Prefix::Literal, QStringLiteral("DR"), 9, false}; }
+CategoryKeyForm drForm() {
+    return {CategoryKeyForm::Prefix::Literal, QStringLiteral("DR"), 9, false};
+}
 
 CategoryKeyGenerator::IsTaken takenFrom(QSet<QString> keys) {
     return [keys](const QString& key) { return keys.contains(key.toUpper()); };
@@ -23,7 +25,8 @@ TEST(CategoryKeys, TimeDigitsAreHourMinuteSecondMillisecond) {
 TEST(CategoryKeys, FormsOfEveryInstanceKeepPrefixAndLength) {
     CategoryKeyGenerator keys([] { return kNoon; });
     const auto none = takenFrom({});
-    EXPECT_EQ(keys.generate(drForm(), QStringLiteral("0101"), 1, none), QStringLiteral("DR130405123"));
+    EXPECT_EQ(keys.generate(drForm(), QStringLiteral("0101"), 1, none),
+              QStringLiteral("DR130405123"));
     const CategoryKeyForm cardType{CategoryKeyForm::Prefix::BranchNumber, {}, 9, true};
     EXPECT_EQ(keys.generate(cardType, QStringLiteral("0101"), 2, none),
               QStringLiteral("01011304051232"));
@@ -45,8 +48,7 @@ TEST(CategoryKeys, TwoKeysInTheSameMillisecondDiffer) {
 TEST(CategoryKeys, KeysTakenInTheTableOrGivenInAnyLetterCaseAreSkipped) {
     CategoryKeyGenerator keys([] { return kNoon; });
     keys.noteGiven(QStringLiteral("dr130405124")); // given earlier by the imported rows
-    const QString key =
-        keys.generate(drForm(), {}, 1, takenFrom({QStringLiteral("DR130405123")}));
+    const QString key = keys.generate(drForm(), {}, 1, takenFrom({QStringLiteral("DR130405123")}));
     EXPECT_EQ(key, QStringLiteral("DR130405125"));
 }
 

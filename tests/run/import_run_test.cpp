@@ -46,7 +46,8 @@ TEST_F(ImportRunTest, EmptyBranchFieldsStopBeforeTheTemplateInCheckOrder) {
     };
     const QList<Case> cases = {
         {{QStringLiteral("  "), QString(), QString()}, QStringLiteral("集团号不能为空!")},
-        {{QStringLiteral("T"), QStringLiteral(" \t "), QString()}, QStringLiteral("分店号不能为空!")},
+        {{QStringLiteral("T"), QStringLiteral(" \t "), QString()},
+         QStringLiteral("分店号不能为空!")},
         {{QStringLiteral("T"), QStringLiteral("1"), QStringLiteral("   ")},
          QStringLiteral("分店名不能为空!")},
     };
@@ -72,6 +73,13 @@ TEST_F(ImportRunTest, CaptionShowsRecordNumberWhileMessageNamesTheRow) {
     book->setCell(1, 2, 1, CellValue::blank());
     EXPECT_EQ(run(ImportKind::StoredValue), RunOutcome::RowCheckFailed);
     EXPECT_EQ(observer.messages, QStringList{QStringLiteral("第2行的卡类型名不能为空!")});
+}
+
+TEST_F(ImportRunTest, PhasesAreReportedInOrder) {
+    addRows({QStringLiteral("A1")});
+    EXPECT_EQ(run(ImportKind::StoredValue), RunOutcome::Completed);
+    EXPECT_EQ(phases, (QList<RunPhase>{RunPhase::Checking, RunPhase::ImportPass, RunPhase::CleanUp,
+                                       RunPhase::Reconciliation, RunPhase::Finished}));
 }
 
 TEST_F(ImportRunTest, FailedCheckInTheLastRowLeavesTheDatabaseUntouched) {
@@ -124,8 +132,8 @@ TEST_F(ImportRunTest, DatabaseErrorMidPassRollsTheBlockBack) {
     exec(QStringLiteral("CREATE TRIGGER refuse_third BEFORE INSERT ON HY_Member WHEN "
                         "NEW.MemberID = 'A3' BEGIN SELECT RAISE(ABORT, 'third member refused'); "
                         "END"));
-    addRows({QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"),
-             QStringLiteral("A4")});
+    addRows(
+        {QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4")});
     EXPECT_EQ(run(ImportKind::StoredValue), RunOutcome::Error);
     ASSERT_EQ(observer.errors.size(), 1);
     EXPECT_TRUE(observer.errors.first().contains(QStringLiteral("third member refused")))
@@ -165,16 +173,15 @@ TEST_F(ImportRunTest, CheckModeReportsEveryFailureAndWritesNothing) {
     exec(QStringLiteral("INSERT INTO HY_Member (MemberID, SumMoney, QtdXfMoney) VALUES ('OLD', "
                         "300, 0)"));
     identity = {}; // not needed to check a template
-    addRows({QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"),
-             QStringLiteral("A4")});
+    addRows(
+        {QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4")});
     book->setCell(1, 3, 6, CellValue::fromText(QStringLiteral("12元")));
     book->setCell(1, 3, 16, CellValue::fromText(QStringLiteral("生日")));
     book->setCell(1, 5, 2, CellValue::blank());
     EXPECT_EQ(run(ImportKind::StoredValue, RunMode::CheckOnly), RunOutcome::RowCheckFailed);
-    EXPECT_EQ(observer.messages,
-              (QStringList{QStringLiteral("第3行的卡中金额请重输!"),
-                           QStringLiteral("第3行的客生日请重输!"),
-                           QStringLiteral("第5行的卡芯编号不能为空!")}));
+    EXPECT_EQ(observer.messages, (QStringList{QStringLiteral("第3行的卡中金额请重输!"),
+                                              QStringLiteral("第3行的客生日请重输!"),
+                                              QStringLiteral("第5行的卡芯编号不能为空!")}));
     EXPECT_EQ(members(), 1);
     EXPECT_EQ(scalar(QStringLiteral("SELECT QtdXfMoney FROM HY_Member")).toDouble(), 0.0);
 }

@@ -9,8 +9,9 @@ namespace {
 TEST(FollowUpStatement, EmbedsKeyAndNameAsEscapedLiterals) {
     const FollowUpTemplate followUp{QStringLiteral(" Update HY_Member Set        CardTypeID='"),
                                     QStringLiteral(" Where  CardTypeName=")};
-    EXPECT_EQ(followUpStatement(followUp, QStringLiteral("K1"), QStringLiteral("金卡")),
-              QStringLiteral(" Update HY_Member Set        CardTypeID='K1' Where  CardTypeName='金卡'"));
+    EXPECT_EQ(
+        followUpStatement(followUp, QStringLiteral("K1"), QStringLiteral("金卡")),
+        QStringLiteral(" Update HY_Member Set        CardTypeID='K1' Where  CardTypeName='金卡'"));
     EXPECT_EQ(followUpStatement(followUp, QStringLiteral("K'2"), QStringLiteral("O'Neil")),
               QStringLiteral(" Update HY_Member Set        CardTypeID='K''2' Where  "
                              "CardTypeName='O''Neil'"));
@@ -54,11 +55,15 @@ TEST_F(ReconciliationTest, DepartmentsInTheSameMillisecondGetDifferentFreeKeys) 
     reconcileWith(departmentsReconciliation());
 
     EXPECT_EQ(count(QStringLiteral("HR_Department")), 3);
-    const QString front = scalar(QStringLiteral(
-        "SELECT DepartmentSN FROM HR_Department WHERE DepartmentName='前台'")).toString();
-    const QString spa = scalar(QStringLiteral(
-        "SELECT DepartmentSN FROM HR_Department WHERE DepartmentName='技师部'")).toString();
-    EXPECT_EQ(QSet<QString>({front, spa}), QSet<QString>({QStringLiteral("124"), QStringLiteral("125")}));
+    const QString front =
+        scalar(QStringLiteral("SELECT DepartmentSN FROM HR_Department WHERE DepartmentName='前台'"))
+            .toString();
+    const QString spa =
+        scalar(
+            QStringLiteral("SELECT DepartmentSN FROM HR_Department WHERE DepartmentName='技师部'"))
+            .toString();
+    EXPECT_EQ(QSet<QString>({front, spa}),
+              QSet<QString>({QStringLiteral("124"), QStringLiteral("125")}));
     EXPECT_EQ(column(QStringLiteral("SELECT DepartmentSN FROM HR_Employe ORDER BY EmployeSN")),
               QStringList({front, spa, front}));
     EXPECT_EQ(scalar(QStringLiteral("SELECT HotelID FROM HR_Department WHERE DepartmentSN='124'"))
@@ -84,8 +89,9 @@ TEST_F(ReconciliationTest, UnitsAreLookedUpByNameAndAlwaysGetAGeneratedKey) {
     EXPECT_EQ(count(QStringLiteral("Sys_Unit")), 2);
     EXPECT_EQ(scalar(QStringLiteral("SELECT UnitID FROM Sys_Unit WHERE UnitName='个'")).toString(),
               QStringLiteral("130405123"));
-    EXPECT_EQ(scalar(QStringLiteral("SELECT MokuanID FROM Sys_Unit WHERE UnitName='个'")).toString(),
-              QStringLiteral("SN"));
+    EXPECT_EQ(
+        scalar(QStringLiteral("SELECT MokuanID FROM Sys_Unit WHERE UnitName='个'")).toString(),
+        QStringLiteral("SN"));
     // Items keep the unit's name.
     EXPECT_EQ(count(QStringLiteral("CY_DishDetail"), QStringLiteral("UnitID='个'")), 2);
 }

@@ -13,75 +13,157 @@
 
 namespace kestrel::test {
 
-void RecordingObserver::captionChanged(const QString& caption) { captions.append(caption); }
-void RecordingObserver::progressReset(int maximum) { progressMaxima.append(maximum); }
-void RecordingObserver::progressChanged(int position) { lastProgress = position; }
-void RecordingObserver::information(const QString& text) { messages.append(text); }
-void RecordingObserver::error(const QString& text) { errors.append(text); }
-void RecordingObserver::identityTrimmed(const BranchIdentity& identity) { trimmed = identity; }
+void RecordingObserver::captionChanged(const QString& caption) {
+    captions.append(caption);
+}
+void RecordingObserver::progressReset(int maximum) {
+    progressMaxima.append(maximum);
+}
+void RecordingObserver::progressChanged(int position) {
+    lastProgress = position;
+}
+void RecordingObserver::information(const QString& text) {
+    messages.append(text);
+}
+void RecordingObserver::error(const QString& text) {
+    errors.append(text);
+}
+void RecordingObserver::identityTrimmed(const BranchIdentity& identity) {
+    trimmed = identity;
+}
 
 namespace {
 
-const QStringList kMemberNumbers = {
-    QStringLiteral("SumMoney"),   QStringLiteral("JiFen"),      QStringLiteral("AgioRate"),
-    QStringLiteral("XFSumMoney"), QStringLiteral("QtdXfMoney"), QStringLiteral("QtdJiFen"),
-    QStringLiteral("FpMoney"),    QStringLiteral("LimitMoney")};
+const QStringList kMemberNumbers = {QStringLiteral("SumMoney"),   QStringLiteral("JiFen"),
+                                    QStringLiteral("AgioRate"),   QStringLiteral("XFSumMoney"),
+                                    QStringLiteral("QtdXfMoney"), QStringLiteral("QtdJiFen"),
+                                    QStringLiteral("FpMoney"),    QStringLiteral("LimitMoney")};
 const QStringList kMemberCounts = {QStringLiteral("CalTimes"), QStringLiteral("Age"),
                                    QStringLiteral("XFTimes"), QStringLiteral("GiveDays")};
 const QStringList kMemberDates = {
-    QStringLiteral("Birthday"),       QStringLiteral("CreateDate"),  QStringLiteral("EndDate"),
-    QStringLiteral("StartDate"),      QStringLiteral("PrvRealDate"), QStringLiteral("CardEndDate"),
+    QStringLiteral("Birthday"),       QStringLiteral("CreateDate"),
+    QStringLiteral("EndDate"),        QStringLiteral("StartDate"),
+    QStringLiteral("PrvRealDate"),    QStringLiteral("CardEndDate"),
     QStringLiteral("PrvComCallDate"), QStringLiteral("PrvRevisitDate"),
-    QStringLiteral("MarriedDate"),    QStringLiteral("YuETxDate"),   QStringLiteral("GuoQiTxDate"),
-    QStringLiteral("JiFenTxDate"),    QStringLiteral("WddTxDate")};
-const QStringList kMemberTexts = {
-    QStringLiteral("HotelTreeID"), QStringLiteral("MemberID"), QStringLiteral("MemberPassword"),
-    QStringLiteral("CardName"), QStringLiteral("MemberName"), QStringLiteral("Phone"),
-    QStringLiteral("Address"), QStringLiteral("PostCode"), QStringLiteral("Sex"),
-    QStringLiteral("isBlankOut"), QStringLiteral("isQianZhangXiaoFei"),
-    QStringLiteral("isCalJiFenAndAgio"), QStringLiteral("GdCardNo"), QStringLiteral("CardTypeName"),
-    QStringLiteral("isAttach"), QStringLiteral("CardTypeID"), QStringLiteral("HotelID"),
-    QStringLiteral("HotelName"), QStringLiteral("Memo"), QStringLiteral("SalerCode"),
-    QStringLiteral("SalerName"), QStringLiteral("AdviserCode"), QStringLiteral("AdviserName"),
-    QStringLiteral("XingZuo"), QStringLiteral("ShuXiang"), QStringLiteral("XuXing"),
-    QStringLiteral("HeightBMI"), QStringLiteral("SanWeiDu"), QStringLiteral("XuYa"),
-    QStringLiteral("MaiBo"), QStringLiteral("ClientTypeID"), QStringLiteral("ClientTypeName"),
-    QStringLiteral("QQCode"), QStringLiteral("MSNCode"), QStringLiteral("EmailCode"),
-    QStringLiteral("Fax"), QStringLiteral("ZhiYe"), QStringLiteral("PaperTypeID"),
-    QStringLiteral("PaperTypeName"), QStringLiteral("HomePhone"), QStringLiteral("LifeXiGuan"),
-    QStringLiteral("Operator"), QStringLiteral("JiGuan"), QStringLiteral("CarCode"),
-    QStringLiteral("ChengHu"), QStringLiteral("XinYang"), QStringLiteral("JinJi"),
-    QStringLiteral("XingQHH"), QStringLiteral("RepeatPassword"), QStringLiteral("MokuanID"),
-    QStringLiteral("ZkZhiWenOne"), QStringLiteral("ZkZhiWenTwo"), QStringLiteral("ZkZhiWenThree"),
-    QStringLiteral("ZkZhiWenFour"), QStringLiteral("MingZu"), QStringLiteral("CardFZJG"),
-    QStringLiteral("FkLsh"), QStringLiteral("isZdFk"), QStringLiteral("isGiveCard"),
-    QStringLiteral("isSend"), QStringLiteral("isSendMsg"), QStringLiteral("OpenID"),
-    QStringLiteral("FaceID"), QStringLiteral("isTransfer"), QStringLiteral("isBackup")};
+    QStringLiteral("MarriedDate"),    QStringLiteral("YuETxDate"),
+    QStringLiteral("GuoQiTxDate"),    QStringLiteral("JiFenTxDate"),
+    QStringLiteral("WddTxDate")};
+const QStringList kMemberTexts = {QStringLiteral("HotelTreeID"),
+                                  QStringLiteral("MemberID"),
+                                  QStringLiteral("MemberPassword"),
+                                  QStringLiteral("CardName"),
+                                  QStringLiteral("MemberName"),
+                                  QStringLiteral("Phone"),
+                                  QStringLiteral("Address"),
+                                  QStringLiteral("PostCode"),
+                                  QStringLiteral("Sex"),
+                                  QStringLiteral("isBlankOut"),
+                                  QStringLiteral("isQianZhangXiaoFei"),
+                                  QStringLiteral("isCalJiFenAndAgio"),
+                                  QStringLiteral("GdCardNo"),
+                                  QStringLiteral("CardTypeName"),
+                                  QStringLiteral("isAttach"),
+                                  QStringLiteral("CardTypeID"),
+                                  QStringLiteral("HotelID"),
+                                  QStringLiteral("HotelName"),
+                                  QStringLiteral("Memo"),
+                                  QStringLiteral("SalerCode"),
+                                  QStringLiteral("SalerName"),
+                                  QStringLiteral("AdviserCode"),
+                                  QStringLiteral("AdviserName"),
+                                  QStringLiteral("XingZuo"),
+                                  QStringLiteral("ShuXiang"),
+                                  QStringLiteral("XuXing"),
+                                  QStringLiteral("HeightBMI"),
+                                  QStringLiteral("SanWeiDu"),
+                                  QStringLiteral("XuYa"),
+                                  QStringLiteral("MaiBo"),
+                                  QStringLiteral("ClientTypeID"),
+                                  QStringLiteral("ClientTypeName"),
+                                  QStringLiteral("QQCode"),
+                                  QStringLiteral("MSNCode"),
+                                  QStringLiteral("EmailCode"),
+                                  QStringLiteral("Fax"),
+                                  QStringLiteral("ZhiYe"),
+                                  QStringLiteral("PaperTypeID"),
+                                  QStringLiteral("PaperTypeName"),
+                                  QStringLiteral("HomePhone"),
+                                  QStringLiteral("LifeXiGuan"),
+                                  QStringLiteral("Operator"),
+                                  QStringLiteral("JiGuan"),
+                                  QStringLiteral("CarCode"),
+                                  QStringLiteral("ChengHu"),
+                                  QStringLiteral("XinYang"),
+                                  QStringLiteral("JinJi"),
+                                  QStringLiteral("XingQHH"),
+                                  QStringLiteral("RepeatPassword"),
+                                  QStringLiteral("MokuanID"),
+                                  QStringLiteral("ZkZhiWenOne"),
+                                  QStringLiteral("ZkZhiWenTwo"),
+                                  QStringLiteral("ZkZhiWenThree"),
+                                  QStringLiteral("ZkZhiWenFour"),
+                                  QStringLiteral("MingZu"),
+                                  QStringLiteral("CardFZJG"),
+                                  QStringLiteral("FkLsh"),
+                                  QStringLiteral("isZdFk"),
+                                  QStringLiteral("isGiveCard"),
+                                  QStringLiteral("isSend"),
+                                  QStringLiteral("isSendMsg"),
+                                  QStringLiteral("OpenID"),
+                                  QStringLiteral("FaceID"),
+                                  QStringLiteral("isTransfer"),
+                                  QStringLiteral("isBackup")};
 
-const QStringList kLogNumbers = {
-    QStringLiteral("OldJiFenValue"), QStringLiteral("OldCardValue"), QStringLiteral("JiFenValue"),
-    QStringLiteral("CardValue"),     QStringLiteral("ZsCardValue"),  QStringLiteral("NowJiFenValue"),
-    QStringLiteral("NowCardValue"),  QStringLiteral("GzCheckMoney"), QStringLiteral("SaleTcMoney"),
-    QStringLiteral("ToRmbRate")};
+const QStringList kLogNumbers = {QStringLiteral("OldJiFenValue"), QStringLiteral("OldCardValue"),
+                                 QStringLiteral("JiFenValue"),    QStringLiteral("CardValue"),
+                                 QStringLiteral("ZsCardValue"),   QStringLiteral("NowJiFenValue"),
+                                 QStringLiteral("NowCardValue"),  QStringLiteral("GzCheckMoney"),
+                                 QStringLiteral("SaleTcMoney"),   QStringLiteral("ToRmbRate")};
 const QStringList kLogDates = {QStringLiteral("CreateDate"), QStringLiteral("CheckoutDate"),
                                QStringLiteral("GzCheckDate"), QStringLiteral("AuditDate"),
                                QStringLiteral("EndDate")};
-const QStringList kLogTexts = {
-    QStringLiteral("CKSN"), QStringLiteral("HotelTreeID"), QStringLiteral("HotelID"),
-    QStringLiteral("HotelName"), QStringLiteral("MokuanID"), QStringLiteral("CardCode"),
-    QStringLiteral("CardFaceID"), QStringLiteral("CardTypeID"), QStringLiteral("CardGroupID"),
-    QStringLiteral("CardGroupName"), QStringLiteral("ClientName"), QStringLiteral("OpTypeFlag"),
-    QStringLiteral("AccountID"), QStringLiteral("AccountName"), QStringLiteral("CheckTypeID"),
-    QStringLiteral("CheckTypeName"), QStringLiteral("KeMuID"), QStringLiteral("KeMuName"),
-    QStringLiteral("ZhaiYaoID"), QStringLiteral("ZhaiYaoName"), QStringLiteral("Operator"),
-    QStringLiteral("CreateTime"), QStringLiteral("BanCiName"), QStringLiteral("isAudit"),
-    QStringLiteral("isChoiced"), QStringLiteral("isGzCheck"), QStringLiteral("GzCheckOperator"),
-    QStringLiteral("SalerCode"), QStringLiteral("SalerName"), QStringLiteral("isInvoice"),
-    QStringLiteral("CardOpLsh"), QStringLiteral("FkHotelID"), QStringLiteral("Auditor"),
-    QStringLiteral("CheckTypeEnID"), QStringLiteral("CheckGroupID"),
-    QStringLiteral("CheckGroupName"), QStringLiteral("BankCardCode"), QStringLiteral("isZdCz"),
-    QStringLiteral("isSend"), QStringLiteral("Memo"), QStringLiteral("isTransfer"),
-    QStringLiteral("isBackup")};
+const QStringList kLogTexts = {QStringLiteral("CKSN"),
+                               QStringLiteral("HotelTreeID"),
+                               QStringLiteral("HotelID"),
+                               QStringLiteral("HotelName"),
+                               QStringLiteral("MokuanID"),
+                               QStringLiteral("CardCode"),
+                               QStringLiteral("CardFaceID"),
+                               QStringLiteral("CardTypeID"),
+                               QStringLiteral("CardGroupID"),
+                               QStringLiteral("CardGroupName"),
+                               QStringLiteral("ClientName"),
+                               QStringLiteral("OpTypeFlag"),
+                               QStringLiteral("AccountID"),
+                               QStringLiteral("AccountName"),
+                               QStringLiteral("CheckTypeID"),
+                               QStringLiteral("CheckTypeName"),
+                               QStringLiteral("KeMuID"),
+                               QStringLiteral("KeMuName"),
+                               QStringLiteral("ZhaiYaoID"),
+                               QStringLiteral("ZhaiYaoName"),
+                               QStringLiteral("Operator"),
+                               QStringLiteral("CreateTime"),
+                               QStringLiteral("BanCiName"),
+                               QStringLiteral("isAudit"),
+                               QStringLiteral("isChoiced"),
+                               QStringLiteral("isGzCheck"),
+                               QStringLiteral("GzCheckOperator"),
+                               QStringLiteral("SalerCode"),
+                               QStringLiteral("SalerName"),
+                               QStringLiteral("isInvoice"),
+                               QStringLiteral("CardOpLsh"),
+                               QStringLiteral("FkHotelID"),
+                               QStringLiteral("Auditor"),
+                               QStringLiteral("CheckTypeEnID"),
+                               QStringLiteral("CheckGroupID"),
+                               QStringLiteral("CheckGroupName"),
+                               QStringLiteral("BankCardCode"),
+                               QStringLiteral("isZdCz"),
+                               QStringLiteral("isSend"),
+                               QStringLiteral("Memo"),
+                               QStringLiteral("isTransfer"),
+                               QStringLiteral("isBackup")};
 
 struct Types {
     QString text;
@@ -99,8 +181,8 @@ Types typesOf(SchemaFlavour flavour) {
 }
 
 QString createTable(const QString& table, const QString& leading, const QStringList& texts,
-                    const QStringList& numbers, const QStringList& counts,
-                    const QStringList& dates, const Types& types) {
+                    const QStringList& numbers, const QStringList& counts, const QStringList& dates,
+                    const Types& types) {
     QStringList columns{leading};
     for (const QString& name : texts)
         columns.append(name + QLatin1Char(' ') + types.text);
@@ -147,8 +229,8 @@ QStringList storedValueSchema(SchemaFlavour flavour) {
         createTable(QStringLiteral("HY_Member"),
                     key + QStringLiteral(", Grade varchar(10) NOT NULL DEFAULT 'A'"), kMemberTexts,
                     kMemberNumbers, kMemberCounts, kMemberDates, types),
-        createTable(QStringLiteral("HY_CardValueOpLog"), key, kLogTexts, kLogNumbers, {},
-                    kLogDates, types),
+        createTable(QStringLiteral("HY_CardValueOpLog"), key, kLogTexts, kLogNumbers, {}, kLogDates,
+                    types),
         QStringLiteral("CREATE TABLE HY_CardType (CardTypeID %1, CardTypeName %1, HotelTreeID %1, "
                        "LevelID %2, isTransfer %1, isBackup %1)")
             .arg(types.text, types.count),
@@ -158,12 +240,12 @@ QStringList storedValueSchema(SchemaFlavour flavour) {
 }
 
 QStringList storedValueHeader() {
-    return {QStringLiteral("卡类型"), QStringLiteral("卡芯号"), QStringLiteral("卡面号"),
-            QStringLiteral("挂失"),   QStringLiteral("密码"),   QStringLiteral("卡中金额"),
+    return {QStringLiteral("卡类型"), QStringLiteral("卡芯号"),   QStringLiteral("卡面号"),
+            QStringLiteral("挂失"),   QStringLiteral("密码"),     QStringLiteral("卡中金额"),
             QStringLiteral("积分"),   QStringLiteral("有效日期"), QStringLiteral("发卡日期"),
-            QStringLiteral("备用"),   QStringLiteral("顾问"),   QStringLiteral("姓名"),
-            QStringLiteral("性别"),   QStringLiteral("电话"),   QStringLiteral("短信"),
-            QStringLiteral("生日"),   QStringLiteral("邮编"),   QStringLiteral("地址"),
+            QStringLiteral("备用"),   QStringLiteral("顾问"),     QStringLiteral("姓名"),
+            QStringLiteral("性别"),   QStringLiteral("电话"),     QStringLiteral("短信"),
+            QStringLiteral("生日"),   QStringLiteral("邮编"),     QStringLiteral("地址"),
             QStringLiteral("证件")};
 }
 
@@ -250,20 +332,31 @@ MemoryWorkbook& RunFixture::addTemplate(const QString& fileName, int worksheets)
     return *book;
 }
 
-RunOutcome RunFixture::run(ImportKind kind, RunMode mode) {
+RunContext RunFixture::context(RunMode mode) {
     RunContext context(*database, observer);
     context.templateFolder = folder->path();
     context.identity = identity;
     context.locale = locale;
     context.now = [this] { return now; };
     context.mode = mode;
+    context.phaseStarted = [this](RunPhase phase) { phases.append(phase); };
     context.openWorkbook = [this](const QString& path) -> std::unique_ptr<Workbook> {
         const QString name = QFileInfo(path).fileName();
         if (!templates.contains(name))
             throw WorkbookError(QStringLiteral("找不到模板 ") + path);
         return std::make_unique<MemoryWorkbook>(*templates.value(name));
     };
-    return runImport(kind, context);
+    return context;
+}
+
+RunOutcome RunFixture::run(ImportKind kind, RunMode mode) {
+    RunContext runContext = context(mode);
+    return runImport(kind, runContext);
+}
+
+RunOutcome RunFixture::runDefinition(const ImportDefinition& definition, RunMode mode) {
+    RunContext runContext = context(mode);
+    return runImportDefinition(definition, runContext);
 }
 
 } // namespace kestrel::test

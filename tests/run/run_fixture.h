@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/database.h"
+#include "import/import_registry.h"
 #include "import/import_run.h"
 #include "memory_workbook.h"
 
@@ -42,7 +43,8 @@ QStringList storedValueSchema(SchemaFlavour flavour);
 // Template rows of "青雁充值卡模板.xls": the header, and a row that passes every check (index i
 // holds column i + 1).
 QStringList storedValueHeader();
-QStringList storedValueRow(const QString& chipNumber, const QString& cardType = QStringLiteral("金卡"));
+QStringList storedValueRow(const QString& chipNumber,
+                           const QString& cardType = QStringLiteral("金卡"));
 
 // A branch database in a temporary SQLite file, a Database over it, and a run context whose
 // templates are in-memory workbooks handed out by name.
@@ -60,16 +62,21 @@ protected:
     // A template of that file name, header row included; rows are appended by the test.
     MemoryWorkbook& addTemplate(const QString& fileName, int worksheets = 1);
     RunOutcome run(ImportKind kind, RunMode mode = RunMode::Import);
+    RunOutcome runDefinition(const ImportDefinition& definition, RunMode mode = RunMode::Import);
 
     QDateTime now = QDateTime(QDate(2024, 2, 28), QTime(13, 4, 5, 123));
     BranchIdentity identity{QStringLiteral("T01"), QStringLiteral("0101"),
                             QStringLiteral("青雁一店")};
     QLocale locale = QLocale(QLocale::Chinese, QLocale::China);
     RecordingObserver observer;
+    QList<RunPhase> phases; // as the run reports them
     std::unique_ptr<QTemporaryDir> folder;
     QString connectionName;
     std::unique_ptr<Database> database;
     QMap<QString, std::shared_ptr<MemoryWorkbook>> templates;
+
+private:
+    RunContext context(RunMode mode);
 };
 
 } // namespace kestrel::test

@@ -40,7 +40,8 @@ TEST(WindowImport, StoredValueButtonRunsWithTheWindowBusy) {
     }
     SettingsFile settings(settingsFilePath(dir.path()));
     settings.write(QStringLiteral("Kestrel"), QStringLiteral("dbtype"), QStringLiteral("sqlite"));
-    settings.write(QStringLiteral("Kestrel"), QStringLiteral("dbname"), QStringLiteral("branch.db"));
+    settings.write(QStringLiteral("Kestrel"), QStringLiteral("dbname"),
+                   QStringLiteral("branch.db"));
     TPubDM dm(settings.path(), [](const QString&) { return TPubDM::kResultClose; });
     ASSERT_TRUE(dm.ConnectOK);
     TFrmBk_DataOutPut window(dm);
@@ -60,8 +61,8 @@ TEST(WindowImport, StoredValueButtonRunsWithTheWindowBusy) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        seen.append({box->windowTitle(), box->text(), window.isBusy(), start->isEnabled(),
-                     window.close()});
+        seen.append(
+            {box->windowTitle(), box->text(), window.isBusy(), start->isEnabled(), window.close()});
         box->accept();
     });
     poll.start();

@@ -20,7 +20,9 @@ QString MemoryWorkbook::worksheetName(int sheet) const {
     return QStringLiteral("Sheet%1").arg(sheet);
 }
 
-int MemoryWorkbook::lastRow(int sheet) const { return sheetAt(sheet).lastRow; }
+int MemoryWorkbook::lastRow(int sheet) const {
+    return sheetAt(sheet).lastRow;
+}
 
 CellValue MemoryWorkbook::cell(int sheet, int row, int column) const {
     return sheetAt(sheet).cells.value({row, column}, CellValue::blank());

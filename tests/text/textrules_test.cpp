@@ -54,6 +54,13 @@ TEST(CellToText, DatesInShortFormWithFourDigitYears) {
     EXPECT_TRUE(text(withTime, kUnitedStates).contains(QStringLiteral("2:07:09")));
 }
 
+TEST(CellToText, TimeOfDayAloneShowsOnlyTheTime) {
+    const CellValue time = CellValue::fromDateTime(QDate(1899, 12, 30), QTime(12, 32, 12));
+    EXPECT_EQ(text(time, kChina), QStringLiteral("12:32:12"));
+    EXPECT_EQ(parseDateTime(text(time, kUnitedStates), kUnitedStates),
+              QDateTime(QDate(1900, 1, 1), QTime(12, 32, 12), Qt::UTC));
+}
+
 TEST(CellToText, OtherKinds) {
     EXPECT_EQ(text(CellValue::blank(), kChina), QString());
     EXPECT_EQ(text(CellValue::fromText(QStringLiteral("  ")), kChina), QStringLiteral("  "));
