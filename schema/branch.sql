@@ -840,3 +840,15 @@ CREATE TABLE HR_Department (
 );
 
 CREATE INDEX IX_HR_Department_DepartmentSN ON HR_Department (DepartmentSN);
+
+-- The category names by which reconciliation writes new keys back into the imported rows.
+CREATE INDEX IX_HY_Member_CardTypeName ON HY_Member (CardTypeName);
+CREATE INDEX IX_HY_JFAgioCardDetail_CardTypeName ON HY_JFAgioCardDetail (CardTypeName);
+CREATE INDEX IX_HY_JiCiCardDetail_CardTypeName ON HY_JiCiCardDetail (CardTypeName);
+CREATE INDEX IX_HY_CardValueOpLog_CardGroupName ON HY_CardValueOpLog (CardGroupName);
+CREATE INDEX IX_SN_RoomDetail_DiningRoomName ON SN_RoomDetail (DiningRoomName);
+CREATE INDEX IX_SN_HandBrand_HandTypeName ON SN_HandBrand (HandTypeName);
+CREATE INDEX IX_CY_DishDetail_DishTypeName ON CY_DishDetail (DishTypeName);
+CREATE INDEX IX_CK_Goods_GoodsTypeName ON CK_Goods (GoodsTypeName);
+CREATE INDEX IX_HR_Employe_EmployeTypeName ON HR_Employe (EmployeTypeName);
+CREATE INDEX IX_HR_Employe_DepartmentName ON HR_Employe (DepartmentName);

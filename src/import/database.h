@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QLocale>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
-#include <QLocale>
 #include <memory>
 
 namespace kestrel {
@@ -16,9 +16,9 @@ struct ColumnInfo {
     enum class Kind { Text, Integer, Number, DateTime, Boolean, Other };
     QString name;
     Kind kind = Kind::Text;
-    int length = -1;          // declared length of a text column; -1 when unbounded
+    int length = -1;            // declared length of a text column; -1 when unbounded
     bool lengthInBytes = false; // SQL Server varchar/char: the length counts bytes of codePage
-    int codePage = 0;         // for lengthInBytes: the column's code page (936, 1252, ...)
+    int codePage = 0;           // for lengthInBytes: the column's code page (936, 1252, ...)
 };
 
 struct TableMeta; // a table's columns with name lookups and cached insert statements
@@ -97,7 +97,7 @@ public:
     void setSql(const QString& statement); // clears the text, then sets it
     const QString& sql() const;
 
-    void open();   // runs the select
+    void open();    // runs the select
     void execSql(); // runs the statement text as a batch that returns no rows
     bool isOpen() const;
     bool eof() const;

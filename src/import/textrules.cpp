@@ -49,7 +49,9 @@ QString plainForm(const Digits& d, const QString& decimalPoint) {
     return d.digits.left(integerDigits) + decimalPoint + d.digits.mid(integerDigits);
 }
 
-bool isBlank(QChar c) { return c.unicode() <= 32; }
+bool isBlank(QChar c) {
+    return c.unicode() <= 32;
+}
 
 QString trimmedBlanks(const QString& text) {
     qsizetype begin = 0;
@@ -153,14 +155,15 @@ std::optional<QTime> parseTimePart(const QString& text, const QLocale& locale) {
     int hour = match.captured(1).toInt();
     const int minute = match.captured(2).toInt();
     const int second = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
-    const int millisecond =
-        match.captured(4).isEmpty() ? 0 : match.captured(4).leftJustified(3, QLatin1Char('0')).toInt();
+    const int millisecond = match.captured(4).isEmpty()
+                                ? 0
+                                : match.captured(4).leftJustified(3, QLatin1Char('0')).toInt();
     const QString marker = match.captured(5);
     if (!marker.isEmpty()) {
-        const bool am = matchesMarker(marker, locale.amText()) ||
-                        matchesMarker(marker, QStringLiteral("AM"));
-        const bool pm = matchesMarker(marker, locale.pmText()) ||
-                        matchesMarker(marker, QStringLiteral("PM"));
+        const bool am =
+            matchesMarker(marker, locale.amText()) || matchesMarker(marker, QStringLiteral("AM"));
+        const bool pm =
+            matchesMarker(marker, locale.pmText()) || matchesMarker(marker, QStringLiteral("PM"));
         if ((!am && !pm) || hour < 1 || hour > 12)
             return std::nullopt;
         hour = hour % 12 + (pm ? 12 : 0);
@@ -169,6 +172,30 @@ std::optional<QTime> parseTimePart(const QString& text, const QLocale& locale) {
     if (!time.isValid())
         return std::nullopt;
     return time;
+}
+
+QString fourDigitYearShortDateFormat(const QLocale& locale) {
+    // The C locale has no convention of its own (Qt writes "d MMM yy"): use the ISO form.
+    if (locale.language() == QLocale::C)
+        return QStringLiteral("yyyy-MM-dd");
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    static const QRegularExpression shortYear(QStringLiteral("(?<!y)y{1,3}(?!y)"));
+    format.replace(shortYear, QStringLiteral("yyyy"));
+    return format;
+}
+
+QString timeWithSecondsFormat(const QLocale& locale) {
+    if (locale.language() == QLocale::C)
+        return QStringLiteral("HH:mm:ss");
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1Char('s'))) {
+        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
+        if (minutes >= 0)
+            format.insert(minutes + 2, QLatin1String(":ss"));
+        else
+            format = QStringLiteral("H:mm:ss");
+    }
+    return format;
 }
 
 // Short date forms that spell the month ("d MMM yyyy") do not fit the numeric reading: read
@@ -210,27 +237,24 @@ QString formatNumber(double value, const QLocale& locale) {
 }
 
 QString shortDateFormat(const QLocale& locale) {
-    // The C locale has no convention of its own (Qt writes "d MMM yy"): use the ISO form.
-    if (locale.language() == QLocale::C)
-        return QStringLiteral("yyyy-MM-dd");
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    static const QRegularExpression shortYear(QStringLiteral("(?<!y)y{1,3}(?!y)"));
-    format.replace(shortYear, QStringLiteral("yyyy"));
-    return format;
+    // Every date cell asks for it: remember the answer for the last locale of this thread.
+    thread_local QLocale cachedLocale(QLocale::C);
+    thread_local QString cachedFormat = QStringLiteral("yyyy-MM-dd");
+    if (locale != cachedLocale) {
+        cachedFormat = fourDigitYearShortDateFormat(locale);
+        cachedLocale = locale;
+    }
+    return cachedFormat;
 }
 
 QString timeFormat(const QLocale& locale) {
-    if (locale.language() == QLocale::C)
-        return QStringLiteral("HH:mm:ss");
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1Char('s'))) {
-        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
-        if (minutes >= 0)
-            format.insert(minutes + 2, QLatin1String(":ss"));
-        else
-            format = QStringLiteral("H:mm:ss");
+    thread_local QLocale cachedLocale(QLocale::C);
+    thread_local QString cachedFormat = QStringLiteral("HH:mm:ss");
+    if (locale != cachedLocale) {
+        cachedFormat = timeWithSecondsFormat(locale);
+        cachedLocale = locale;
     }
-    return format;
+    return cachedFormat;
 }
 
 QString formatDateTime(const QDate& date, const QTime& time, const QLocale& locale) {

@@ -12,7 +12,9 @@ const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
 const QLocale kGermany(QLocale::German, QLocale::Germany);
 const QLocale kPosix(QLocale::C);
 
-QString text(const CellValue& value, const QLocale& locale) { return cellToText(value, locale); }
+QString text(const CellValue& value, const QLocale& locale) {
+    return cellToText(value, locale);
+}
 
 } // namespace
 
