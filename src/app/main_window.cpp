@@ -63,7 +63,12 @@ void keepWindowPainted() {
 // One button's import from start to end: the engine's run with this window as its observer.
 void runEngineImport(TFrmBk_DataOutPut& window, ImportKind kind) {
     window.setBusy(true);
-    const auto notBusy = qScopeGuard([&window] { window.setBusy(false); });
+    const auto notBusy = qScopeGuard([&window] {
+        // Clicks made during the run wait in the queue: let them reach the disabled buttons
+        // now, so that none of them starts another import once the buttons are enabled again.
+        QCoreApplication::processEvents();
+        window.setBusy(false);
+    });
     RunContext context(window.dataModule().AdoConn(), window);
     context.templateFolder = QCoreApplication::applicationDirPath();
     context.identity = window.identity();

@@ -198,6 +198,24 @@ QString timeWithSecondsFormat(const QLocale& locale) {
     return format;
 }
 
+// Every date cell asks for its forms: the answer for the last locale of a thread is kept.
+class LocaleFormCache {
+public:
+    QString get(const QLocale& locale, QString (*make)(const QLocale&)) {
+        if (!m_filled || locale != m_locale) {
+            m_form = make(locale);
+            m_locale = locale;
+            m_filled = true;
+        }
+        return m_form;
+    }
+
+private:
+    QLocale m_locale;
+    QString m_form;
+    bool m_filled = false;
+};
+
 // Short date forms that spell the month ("d MMM yyyy") do not fit the numeric reading: read
 // them, with or without the time, by the forms formatDateTime() writes.
 std::optional<QDateTime> parseWithLocaleForms(const QString& text, const QLocale& locale) {
@@ -237,24 +255,13 @@ QString formatNumber(double value, const QLocale& locale) {
 }
 
 QString shortDateFormat(const QLocale& locale) {
-    // Every date cell asks for it: remember the answer for the last locale of this thread.
-    thread_local QLocale cachedLocale(QLocale::C);
-    thread_local QString cachedFormat = QStringLiteral("yyyy-MM-dd");
-    if (locale != cachedLocale) {
-        cachedFormat = fourDigitYearShortDateFormat(locale);
-        cachedLocale = locale;
-    }
-    return cachedFormat;
+    thread_local LocaleFormCache cache;
+    return cache.get(locale, fourDigitYearShortDateFormat);
 }
 
 QString timeFormat(const QLocale& locale) {
-    thread_local QLocale cachedLocale(QLocale::C);
-    thread_local QString cachedFormat = QStringLiteral("HH:mm:ss");
-    if (locale != cachedLocale) {
-        cachedFormat = timeWithSecondsFormat(locale);
-        cachedLocale = locale;
-    }
-    return cachedFormat;
+    thread_local LocaleFormCache cache;
+    return cache.get(locale, timeWithSecondsFormat);
 }
 
 QString formatDateTime(const QDate& date, const QTime& time, const QLocale& locale) {
