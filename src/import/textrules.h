@@ -42,7 +42,7 @@ std::optional<qint64> parseInteger(const QString& text, const QLocale& locale);
 // The locale's short date form (two- or four-digit year) or yyyy-mm-dd, each optionally
 // followed by a time (h:mm or h:mm:ss, optionally with the locale's AM/PM); a time alone is that
 // time on 1900-01-01. Dates outside the calendar (2月30日) do not parse. The result carries
-// Qt::UTC as its time spec only so that no daylight-saving gap can make it invalid: it is a
+// Qt::UTC only so that no daylight-saving gap can make it invalid: it is a
 // wall-clock reading with no time zone meaning.
 std::optional<QDateTime> parseDateTime(const QString& text, const QLocale& locale);
 

@@ -29,10 +29,10 @@ QString openError(const QByteArray& bytes) {
 }
 
 QByteArray soundWorkbook() {
-    WorkbookSpec spec;
-    spec.globals = xfRecords({0});
-    spec.sheets.push_back({QStringLiteral("Sheet1"), 0, numberCell(0, 0, 1.0)});
-    return compoundFile(workbookStream(spec));
+    WorkbookSpec layout;
+    layout.globals = xfRecords({0});
+    layout.sheets.push_back({QStringLiteral("Sheet1"), 0, numberCell(0, 0, 1.0)});
+    return compoundFile(workbookStream(layout));
 }
 
 void putLe32(QByteArray& bytes, qsizetype offset, std::uint32_t value) {
@@ -59,9 +59,9 @@ TEST(XlsDamage, NotAWorkbook) {
     EXPECT_TRUE(
         openError(QByteArray("PK\x03\x04 rest of a zip", 22)).contains(QStringLiteral(".xlsx")));
     // A compound file without a workbook stream, such as a Word document.
-    WorkbookSpec spec;
-    spec.sheets.push_back({QStringLiteral("S"), 0, {}});
-    EXPECT_TRUE(openError(compoundFile(workbookStream(spec), QStringLiteral("WordDocument")))
+    WorkbookSpec layout;
+    layout.sheets.push_back({QStringLiteral("S"), 0, {}});
+    EXPECT_TRUE(openError(compoundFile(workbookStream(layout), QStringLiteral("WordDocument")))
                     .contains(kNotXls));
     // BIFF4 and older.
     EXPECT_TRUE(openError(record(0x0409, le16(0) + le16(0x10) + le16(0)))
@@ -69,10 +69,11 @@ TEST(XlsDamage, NotAWorkbook) {
 }
 
 TEST(XlsDamage, PasswordProtected) {
-    WorkbookSpec spec;
-    spec.globals = record(0x002F, le16(1) + QByteArray(52, '\0'));
-    spec.sheets.push_back({QStringLiteral("S"), 0, {}});
-    EXPECT_TRUE(openError(compoundFile(workbookStream(spec))).contains(QStringLiteral("密码保护")));
+    WorkbookSpec layout;
+    layout.globals = record(0x002F, le16(1) + QByteArray(52, '\0'));
+    layout.sheets.push_back({QStringLiteral("S"), 0, {}});
+    EXPECT_TRUE(
+        openError(compoundFile(workbookStream(layout))).contains(QStringLiteral("密码保护")));
 }
 
 TEST(XlsDamage, TruncatedAtEveryLength) {
@@ -140,10 +141,10 @@ TEST(XlsDamage, RecordsBeyondTheirStream) {
 
 TEST(XlsDamage, SheetEntriesPointingIntoEachOtherAreRejected) {
     // Many sheet entries all pointing at one substream would read it again and again.
-    WorkbookSpec spec;
-    spec.globals = xfRecords({0});
-    spec.sheets.push_back({QStringLiteral("S"), 0, numberCell(0, 0, 1.0)});
-    QByteArray stream = workbookStream(spec);
+    WorkbookSpec layout;
+    layout.globals = xfRecords({0});
+    layout.sheets.push_back({QStringLiteral("S"), 0, numberCell(0, 0, 1.0)});
+    QByteArray stream = workbookStream(layout);
     const QByteArray boundSheet = stream.mid(stream.indexOf(le16(0x0085) + le16(10)), 14);
     ASSERT_EQ(14, boundSheet.size());
     const qsizetype at = stream.indexOf(boundSheet);

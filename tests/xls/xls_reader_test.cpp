@@ -12,19 +12,19 @@ using namespace kestrel::test;
 
 namespace {
 
-std::unique_ptr<kestrel::Workbook> open(const WorkbookSpec& spec) {
-    return kestrel::openXlsWorkbookFromBytes(compoundFile(workbookStream(spec)),
+std::unique_ptr<kestrel::Workbook> open(const WorkbookSpec& layout) {
+    return kestrel::openXlsWorkbookFromBytes(compoundFile(workbookStream(layout)),
                                              QStringLiteral("built.xls"));
 }
 
 // One worksheet with the given records, shared strings and globals.
 WorkbookSpec singleSheet(const QByteArray& records, const QByteArray& afterSheets = {},
                          const QByteArray& globals = xfRecords({0})) {
-    WorkbookSpec spec;
-    spec.globals = globals;
-    spec.afterSheets = afterSheets;
-    spec.sheets.push_back({QStringLiteral("Sheet1"), 0, records});
-    return spec;
+    WorkbookSpec layout;
+    layout.globals = globals;
+    layout.afterSheets = afterSheets;
+    layout.sheets.push_back({QStringLiteral("Sheet1"), 0, records});
+    return layout;
 }
 
 QByteArray sst(const std::vector<QByteArray>& strings) {
@@ -40,16 +40,16 @@ TEST(XlsReader, Biff5TextInCodePage936) {
     const QString holder = QStringLiteral("张三丰");
     const QByteArray label = kestrel::encodeCodePage(holder, 936);
     ASSERT_EQ(6, label.size()); // two bytes a character in GBK
-    WorkbookSpec spec;
-    spec.biff8 = false;
-    spec.globals = record(0x0042, le16(936)) + xfRecords({0, 14});
-    spec.biff5Names = {kestrel::encodeCodePage(sheetName, 936)};
-    spec.sheets.push_back(
+    WorkbookSpec layout;
+    layout.biff8 = false;
+    layout.globals = record(0x0042, le16(936)) + xfRecords({0, 14});
+    layout.biff5Names = {kestrel::encodeCodePage(sheetName, 936)};
+    layout.sheets.push_back(
         {sheetName, 0,
          record(0x0204, cellHeader(1, 0) + le16(std::uint16_t(label.size())) + label) +
              numberCell(1, 1, 45000.5, 1) +
              record(0x027E, cellHeader(1, 2) + le32((1234u << 2) | 2u))});
-    const auto book = open(spec);
+    const auto book = open(layout);
     ASSERT_EQ(1, book->worksheetCount());
     EXPECT_EQ(sheetName, book->worksheetName(1));
     EXPECT_EQ(2, book->lastRow(1));
@@ -64,13 +64,13 @@ TEST(XlsReader, Biff5TextInCodePage936) {
 }
 
 TEST(XlsReader, Biff5WithoutCodePageRecordIsWindows1252) {
-    WorkbookSpec spec;
-    spec.biff8 = false;
-    spec.globals = xfRecords({0});
+    WorkbookSpec layout;
+    layout.biff8 = false;
+    layout.globals = xfRecords({0});
     const QByteArray bytes("Caf\xE9 \x80", 6);
-    spec.sheets.push_back(
+    layout.sheets.push_back(
         {QStringLiteral("S"), 0, record(0x0204, cellHeader(0, 0) + le16(6) + bytes)});
-    EXPECT_EQ(QStringLiteral("Café €"), open(spec)->cell(1, 1, 1).text);
+    EXPECT_EQ(QStringLiteral("Café €"), open(layout)->cell(1, 1, 1).text);
 }
 
 TEST(XlsReader, SharedStringSplitInsideTheCharactersSwitchesWidth) {
@@ -193,19 +193,19 @@ TEST(XlsReader, DateMode1904) {
 }
 
 TEST(XlsReader, OnlyWorksheetsCountInSheetOrder) {
-    WorkbookSpec spec;
-    spec.globals = xfRecords({0});
-    spec.sheets.push_back({QStringLiteral("Chart"), 2, {}, 0x0020});
-    spec.sheets.push_back({QStringLiteral("First"), 0, numberCell(0, 0, 1.0)});
-    spec.sheets.push_back({QStringLiteral("Macro"), 1, {}, 0x0040});
-    spec.sheets.push_back({QStringLiteral("Dialog"), 0, record(0x0081, le16(0x0010))});
-    spec.sheets.push_back({QStringLiteral("Module"), 6, {}, 0x0006});
+    WorkbookSpec layout;
+    layout.globals = xfRecords({0});
+    layout.sheets.push_back({QStringLiteral("Chart"), 2, {}, 0x0020});
+    layout.sheets.push_back({QStringLiteral("First"), 0, numberCell(0, 0, 1.0)});
+    layout.sheets.push_back({QStringLiteral("Macro"), 1, {}, 0x0040});
+    layout.sheets.push_back({QStringLiteral("Dialog"), 0, record(0x0081, le16(0x0010))});
+    layout.sheets.push_back({QStringLiteral("Module"), 6, {}, 0x0006});
     // An embedded chart's substream inside a worksheet is skipped with its cells.
     const QByteArray embeddedChart =
         record(0x0809, le16(0x0600) + le16(0x0020) + QByteArray(12, '\0')) +
         numberCell(50, 0, 9.0) + record(0x000A, {});
-    spec.sheets.push_back({QStringLiteral("Second"), 0, embeddedChart + numberCell(1, 0, 2.0)});
-    const auto book = open(spec);
+    layout.sheets.push_back({QStringLiteral("Second"), 0, embeddedChart + numberCell(1, 0, 2.0)});
+    const auto book = open(layout);
     ASSERT_EQ(2, book->worksheetCount());
     EXPECT_EQ(QStringLiteral("First"), book->worksheetName(1));
     EXPECT_EQ(QStringLiteral("Second"), book->worksheetName(2));

@@ -101,10 +101,10 @@ QByteArray eof() {
     return record(0x000A, {});
 }
 
-QByteArray boundSheet(const WorkbookSpec& spec, std::size_t index, std::uint32_t offset) {
-    const SheetSpec& sheet = spec.sheets[index];
+QByteArray boundSheet(const WorkbookSpec& layout, std::size_t index, std::uint32_t offset) {
+    const SheetSpec& sheet = layout.sheets[index];
     QByteArray body = le32(offset) + char(0) + char(sheet.type);
-    if (spec.biff8) {
+    if (layout.biff8) {
         body += char(sheet.name.size());
         body += char(1);
         for (QChar c : sheet.name) {
@@ -112,7 +112,7 @@ QByteArray boundSheet(const WorkbookSpec& spec, std::size_t index, std::uint32_t
         }
     } else {
         const QByteArray name =
-            index < spec.biff5Names.size() ? spec.biff5Names[index] : sheet.name.toLatin1();
+            index < layout.biff5Names.size() ? layout.biff5Names[index] : sheet.name.toLatin1();
         body += char(name.size()) + name;
     }
     return record(0x0085, body);
@@ -120,21 +120,21 @@ QByteArray boundSheet(const WorkbookSpec& spec, std::size_t index, std::uint32_t
 
 } // namespace
 
-QByteArray workbookStream(const WorkbookSpec& spec) {
+QByteArray workbookStream(const WorkbookSpec& layout) {
     // Offsets are known once the globals' size is: build them once with zero offsets.
     auto globals = [&](const std::vector<std::uint32_t>& offsets) {
-        QByteArray out = bof(spec.biff8, 0x0005) + spec.globals;
-        for (std::size_t i = 0; i < spec.sheets.size(); ++i) {
-            out += boundSheet(spec, i, offsets.empty() ? 0 : offsets[i]);
+        QByteArray out = bof(layout.biff8, 0x0005) + layout.globals;
+        for (std::size_t i = 0; i < layout.sheets.size(); ++i) {
+            out += boundSheet(layout, i, offsets.empty() ? 0 : offsets[i]);
         }
-        return out + spec.afterSheets + eof();
+        return out + layout.afterSheets + eof();
     };
     std::vector<std::uint32_t> offsets;
     std::uint32_t position = std::uint32_t(globals({}).size());
     QByteArray sheets;
-    for (const SheetSpec& sheet : spec.sheets) {
+    for (const SheetSpec& sheet : layout.sheets) {
         offsets.push_back(position);
-        const QByteArray substream = bof(spec.biff8, sheet.substream) + sheet.records + eof();
+        const QByteArray substream = bof(layout.biff8, sheet.substream) + sheet.records + eof();
         sheets += substream;
         position += std::uint32_t(substream.size());
     }

@@ -46,7 +46,7 @@ struct WorkbookSpec {
 };
 
 // A whole workbook stream: globals BOF ... EOF, then each sheet's substream.
-QByteArray workbookStream(const WorkbookSpec& spec);
+QByteArray workbookStream(const WorkbookSpec& layout);
 // XF records: XF n shows number format formatIds[n].
 QByteArray xfRecords(const std::vector<std::uint16_t>& formatIds);
 QByteArray formatRecord(std::uint16_t id, const QString& code);

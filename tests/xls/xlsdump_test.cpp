@@ -37,17 +37,17 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 }
 
 QByteArray sampleWorkbook() {
-    WorkbookSpec spec;
-    spec.globals = xfRecords({0, 14});
+    WorkbookSpec layout;
+    layout.globals = xfRecords({0, 14});
     QByteArray strings = le32(1) + le32(1) + unicodeString(QStringLiteral("a\tb\r\nc\\d 青雁"));
-    spec.afterSheets = record(0x00FC, strings);
+    layout.afterSheets = record(0x00FC, strings);
     QByteArray first = labelSstCell(1, 0, 0) + numberCell(1, 2, 12.5) + blankCell(1, 3) +
                        numberCell(2, 1, 45000, 1) + boolErrCell(2, 0, 1, false) +
                        boolErrCell(3, 4, 0x07, true) + formulaCell(3, 0, formulaSpecialResult(3)) +
                        blankCell(5, 0);
-    spec.sheets.push_back({QStringLiteral("One"), 0, first});
-    spec.sheets.push_back({QStringLiteral("Two"), 0, numberCell(0, 0, 100)});
-    return compoundFile(workbookStream(spec));
+    layout.sheets.push_back({QStringLiteral("One"), 0, first});
+    layout.sheets.push_back({QStringLiteral("Two"), 0, numberCell(0, 0, 100)});
+    return compoundFile(workbookStream(layout));
 }
 
 TEST(XlsDump, PrintsEveryValueCellInRowThenColumnOrder) {
