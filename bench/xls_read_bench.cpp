@@ -2,10 +2,10 @@
 // workstation's locale, for the reader benchmark. Prints key<TAB>value lines like the FreeXL and
 // xlrd harnesses. Usage: kestrel-bench-xls-read FILE.xls
 
-#include "import/cellvalue.h"
-#include "import/errors.h"
-#include "import/textrules.h"
-#include "import/workbook.h"
+#include "text/cellvalue.h"
+#include "text/errors.h"
+#include "text/textrules.h"
+#include "workbook/workbook.h"
 
 #include <QFile>
 #include <QLocale>

@@ -2,10 +2,10 @@
 // worksheet the way an import run would. Any exception other than the reader's own errors, any
 // sanitizer report, a hang or runaway memory is a finding.
 
-#include "import/cellvalue.h"
-#include "import/errors.h"
-#include "import/textrules.h"
-#include "import/workbook.h"
+#include "text/cellvalue.h"
+#include "text/errors.h"
+#include "text/textrules.h"
+#include "workbook/workbook.h"
 
 #include <QByteArray>
 #include <QLocale>

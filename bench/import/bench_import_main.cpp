@@ -3,11 +3,12 @@
 #include "bench_database.h"
 #include "bench_observer.h"
 
-#include "import/connection.h"
-#include "import/database.h"
-#include "import/errors.h"
-#include "import/import_run.h"
-#include "import/settings_file.h"
+#include "database/connection.h"
+#include "database/database.h"
+#include "database/settings_file.h"
+#include "importers/importers.h"
+#include "run/import_run.h"
+#include "text/errors.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "import/import_run.h"
-#include "import/run_observer.h"
+#include "run/import_run.h"
+#include "run/run_observer.h"
 
 #include <QElapsedTimer>
 #include <QList>

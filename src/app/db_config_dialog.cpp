@@ -1,9 +1,9 @@
-#include "db_config_dialog.h"
+#include "app/db_config_dialog.h"
 
-#include "import/errors.h"
-#include "import/settings_file.h"
-#include "pub_dm.h"
-#include "ui_support.h"
+#include "app/pub_dm.h"
+#include "app/ui_support.h"
+#include "database/settings_file.h"
+#include "text/errors.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,10 +1,10 @@
 // Program entry: the connection loop runs before any window; giving up ends the program
 // silently, otherwise the main window runs until it closes.
-#include "db_config_dialog.h"
-#include "import/settings_file.h"
-#include "main_window.h"
-#include "pub_dm.h"
-#include "ui_support.h"
+#include "app/db_config_dialog.h"
+#include "app/main_window.h"
+#include "app/pub_dm.h"
+#include "app/ui_support.h"
+#include "database/settings_file.h"
 
 #include <QApplication>
 

@@ -1,8 +1,9 @@
-#include "main_window.h"
+#include "app/main_window.h"
 
-#include "import/errors.h"
-#include "pub_dm.h"
-#include "ui_support.h"
+#include "app/pub_dm.h"
+#include "app/ui_support.h"
+#include "importers/importers.h"
+#include "text/errors.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

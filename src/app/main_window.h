@@ -1,8 +1,8 @@
 #pragma once
 
-#include "import/database.h"
-#include "import/import_run.h"
-#include "import/run_observer.h"
+#include "database/database.h"
+#include "run/import_run.h"
+#include "run/run_observer.h"
 
 #include <QWidget>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "pub_dm.h"
+#include "app/pub_dm.h"
 
-#include "import/connection.h"
-#include "import/errors.h"
+#include "database/connection.h"
+#include "text/errors.h"
 
 namespace kestrel {
 

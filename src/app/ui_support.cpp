@@ -1,4 +1,4 @@
-#include "ui_support.h"
+#include "app/ui_support.h"
 
 #include <QFontDatabase>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "import_console.h"
+#include "cli/import_console.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/run_observer.h"
+#include "run/run_observer.h"
 
 #include <QElapsedTimer>
 #include <QString>

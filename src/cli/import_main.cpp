@@ -1,11 +1,11 @@
 // kestrel-import: the window's imports without the window, for scripted migrations and checks.
-#include "import/connection.h"
-#include "import/database.h"
-#include "import/errors.h"
-#include "import/settings_file.h"
-#include "import_console.h"
-#include "import_options.h"
-#include "import_session.h"
+#include "cli/import_console.h"
+#include "cli/import_options.h"
+#include "cli/import_session.h"
+#include "database/connection.h"
+#include "database/database.h"
+#include "database/settings_file.h"
+#include "text/errors.h"
 
 #include <QCoreApplication>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "import_options.h"
+#include "cli/import_options.h"
 
 #include <QDir>
 

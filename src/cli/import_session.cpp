@@ -1,8 +1,9 @@
-#include "import_session.h"
+#include "cli/import_session.h"
 
-#include "import/database.h"
-#include "import/errors.h"
-#include "import_console.h"
+#include "cli/import_console.h"
+#include "database/database.h"
+#include "importers/importers.h"
+#include "text/errors.h"
 
 #include <QDir>
 

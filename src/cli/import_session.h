@@ -1,7 +1,7 @@
 #pragma once
 
-#include "import/import_run.h"
-#include "import_options.h"
+#include "cli/import_options.h"
+#include "run/import_run.h"
 
 #include <QList>
 #include <optional>

@@ -1,9 +1,9 @@
 // kestrel-xlsdump FILE [SHEET]: shows what the reader takes from a template worksheet, one line
 // per cell with a value, as the import sees it under this workstation's locale.
-#include "import/cellvalue.h"
-#include "import/errors.h"
-#include "import/textrules.h"
-#include "import/workbook.h"
+#include "text/cellvalue.h"
+#include "text/errors.h"
+#include "text/textrules.h"
+#include "workbook/workbook.h"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "stored_value.h"
+#include "importers/stored_value.h"
 
 namespace kestrel {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/import_definition.h"
+#include "run/import_definition.h"
 
 namespace kestrel {
 

@@ -1,6 +1,6 @@
+#include "app/db_config_dialog.h"
+#include "app/pub_dm.h"
 #include "app_test_support.h"
-#include "db_config_dialog.h"
-#include "pub_dm.h"
 
 #include <QFile>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
+#include "app/main_window.h"
+#include "app/pub_dm.h"
 #include "app_test_support.h"
-#include "import/errors.h"
-#include "main_window.h"
-#include "pub_dm.h"
+#include "text/errors.h"
 
 #include <QEventLoop>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 // kestrel-import as IT staff run it: a separate process on a branch folder.
 #include "cli_fixture.h"
 
-#include "import/import_run.h"
-#include "import/workbook.h"
+#include "run/import_run.h"
+#include "workbook/workbook.h"
 
 #include <QFile>
 #include <QJsonArray>

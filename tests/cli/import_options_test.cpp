@@ -1,5 +1,5 @@
 // The command line of kestrel-import, parsed without running anything.
-#include "import_options.h"
+#include "cli/import_options.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The connection-wide operations: batches, the catalogue test, transactions, metadata.
 #include "db_test_support.h"
 
-#include "import/errors.h"
+#include "text/errors.h"
 
 #include <QSqlQuery>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // Results too large to hold whole: read a page at a time, searched through the column index.
 #include "db_test_support.h"
 
-#include "import/errors.h"
-#include "import/textrules.h"
+#include "text/errors.h"
+#include "text/textrules.h"
 
 #include <gtest/gtest.h>
 

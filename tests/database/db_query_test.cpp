@@ -1,7 +1,7 @@
 // Posting and reading rows through Query on SQLite: conversions, truncation, defaults, dates.
 #include "db_test_support.h"
 
-#include "import/errors.h"
+#include "text/errors.h"
 
 #include <QSqlQuery>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "db_test_support.h"
 #include "test_paths.h"
 
-#include "import/errors.h"
+#include "text/errors.h"
 
 #include <QSqlQuery>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/database.h"
+#include "database/database.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,10 +1,10 @@
 // The pure rules of the database layer: column classing, conversions, truncation, batch
 // splitting, and the case-folded locate index.
-#include "import/db_column_metadata.h"
-#include "import/db_locate_index.h"
-#include "import/db_sql_text.h"
-#include "import/db_value_conversion.h"
-#include "import/errors.h"
+#include "database/db_column_metadata.h"
+#include "database/db_locate_index.h"
+#include "database/db_sql_text.h"
+#include "database/db_value_conversion.h"
+#include "text/errors.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>

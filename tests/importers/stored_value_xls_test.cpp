@@ -2,6 +2,7 @@
 // cells and text cells as a spreadsheet program stores them.
 #include "run_fixture.h"
 
+#include "importers/importers.h"
 #include "test_paths.h"
 
 #include <QFile>

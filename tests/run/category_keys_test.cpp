@@ -1,5 +1,5 @@
-#include "import/category_keys.h"
-#include "import/errors.h"
+#include "run/category_keys.h"
+#include "text/errors.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "run_fixture.h"
 
-#include "import/import_registry.h"
+#include "importers/importers.h"
 
 namespace kestrel::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "run_fixture.h"
 
-#include "import/errors.h"
-#include "import/reconciliation.h"
+#include "run/reconciliation.h"
+#include "text/errors.h"
 
 namespace kestrel::test {
 namespace {

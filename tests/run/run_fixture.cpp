@@ -1,6 +1,7 @@
 #include "run_fixture.h"
 
-#include "import/errors.h"
+#include "importers/importers.h"
+#include "text/errors.h"
 
 #include "test_paths.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "import/database.h"
-#include "import/import_registry.h"
-#include "import/import_run.h"
+#include "database/database.h"
+#include "importers/importers.h"
 #include "memory_workbook.h"
+#include "run/import_run.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // The stored-value button of the main window runs the engine on the window's thread: while it
 // runs the window is busy (buttons disabled, closing refused), afterwards it is usable again.
-#include "main_window.h"
-#include "pub_dm.h"
+#include "app/main_window.h"
+#include "app/pub_dm.h"
 
-#include "import/settings_file.h"
+#include "database/settings_file.h"
 
 #include <QApplication>
 #include <QLineEdit>

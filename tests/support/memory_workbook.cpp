@@ -1,6 +1,6 @@
 #include "memory_workbook.h"
 
-#include "import/errors.h"
+#include "text/errors.h"
 
 #include <algorithm>
 

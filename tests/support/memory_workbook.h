@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/workbook.h"
+#include "workbook/workbook.h"
 
 #include <QList>
 #include <QMap>

@@ -1,5 +1,5 @@
-#include "import/errors.h"
-#include "import/textrules.h"
+#include "text/errors.h"
+#include "text/textrules.h"
 
 #include <gtest/gtest.h>
 

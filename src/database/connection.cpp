@@ -1,0 +1,143 @@
+#include "database/connection.h"
+
+#include "database/odbc_connection_string.h"
+#include "database/settings_file.h"
+#include "text/errors.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QUrl>
+
+namespace kestrel {
+
+namespace {
+
+const QString kSection = QStringLiteral("Kestrel");
+constexpr int kLoginTimeoutSeconds = 30;
+
+QString uniqueConnectionName() {
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("kestrel-branch-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+bool isSqlite(const ConnectionSettings& settings) {
+    return settings.dbType.trimmed().compare(QStringLiteral("sqlite"), Qt::CaseInsensitive) == 0;
+}
+
+QString sqliteFilePath(const QString& settingsPath, const QString& dbName) {
+    if (dbName.isEmpty())
+        return QString();
+    return QDir::cleanPath(QFileInfo(settingsPath).dir().absoluteFilePath(dbName));
+}
+
+// Opens the named connection and wraps it; on any failure the registration is dropped and the
+// layer's message thrown. No QSqlDatabase handle may outlive its scope here, so that
+// removeDatabase finds the connection unused.
+std::unique_ptr<Database> openRegistered(const QString& name, Dialect dialect) {
+    QString failure;
+    bool opened = false;
+    {
+        QSqlDatabase connection = QSqlDatabase::database(name, false);
+        opened = connection.open();
+        if (!opened)
+            failure = connection.lastError().text();
+    }
+    if (opened) {
+        try {
+            auto database =
+                std::make_unique<Database>(QSqlDatabase::database(name, false), dialect);
+            // A first statement proves the connection usable: an SQLite file that is not a
+            // database only fails here.
+            database->tableExists(QStringLiteral("Sys_System"));
+            return database;
+        } catch (const Error& error) {
+            failure = error.message();
+        }
+    }
+    if (QSqlDatabase::contains(name))
+        QSqlDatabase::removeDatabase(name);
+    throw DatabaseError(failure);
+}
+
+bool isNetworkPath(const QString& path) {
+    return path.startsWith(QStringLiteral("//"));
+}
+
+// mode=rw: never create a new empty database, even if the file vanishes after the check.
+// SQLite takes no host in a URI, so a network share is opened by its plain name.
+QString sqliteDatabaseName(const QString& path) {
+    if (isNetworkPath(path))
+        return path;
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
+}
+
+std::unique_ptr<Database> openSqlite(const QString& settingsPath,
+                                     const ConnectionSettings& settings) {
+    const QString path = sqliteFilePath(settingsPath, settings.database);
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.isFile())
+        throw DatabaseError(QStringLiteral("The database file '%1' does not exist").arg(path));
+    const QString name = uniqueConnectionName();
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        connection.setDatabaseName(sqliteDatabaseName(file.absoluteFilePath()));
+        if (!isNetworkPath(file.absoluteFilePath()))
+            connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+    }
+    return openRegistered(name, Dialect::Sqlite);
+}
+
+std::unique_ptr<Database> openSqlServer(const ConnectionSettings& settings) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
+        throw DatabaseError(QStringLiteral("The Qt ODBC driver (QODBC) is not installed"));
+    const SqlServerTarget target = SqlServerTarget::fromOleDb(buildConnectionString(settings));
+    const QString name = uniqueConnectionName();
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        connection.setConnectOptions(
+            QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
+        connection.setDatabaseName(odbcConnectionString(target, settings.odbcDriver));
+    }
+    return openRegistered(name, Dialect::SqlServer);
+}
+
+} // namespace
+
+ConnectionSettings ConnectionSettings::load(const QString& settingsPath) {
+    const SettingsFile file(settingsPath);
+    ConnectionSettings settings;
+    settings.password = file.read(kSection, QStringLiteral("dbPassword"));
+    settings.login = file.read(kSection, QStringLiteral("dbUserID"));
+    settings.server = file.read(kSection, QStringLiteral("dbserver"));
+    settings.database = file.read(kSection, QStringLiteral("dbname"));
+    settings.linkMode = file.read(kSection, QStringLiteral("LinkMode"));
+    settings.dbType = file.read(kSection, QStringLiteral("dbtype"));
+    settings.odbcDriver = file.read(kSection, QStringLiteral("odbcdriver"));
+    if (settings.odbcDriver.isEmpty())
+        settings.odbcDriver = defaultOdbcDriver();
+    return settings;
+}
+
+QString buildConnectionString(const ConnectionSettings& settings) {
+    if (settings.linkMode == u"NT") {
+        return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security "
+                              "Info=False;User ID=sa;Initial Catalog=") +
+               oleDbValue(settings.database) + QStringLiteral(";Data Source=") +
+               oleDbValue(settings.server);
+    }
+    return QStringLiteral("Provider=SQLOLEDB.1;Password=") + oleDbValue(settings.password) +
+           QStringLiteral(";Persist Security Info=True;User ID=") + oleDbValue(settings.login) +
+           QStringLiteral(";Initial Catalog=") + oleDbValue(settings.database) +
+           QStringLiteral(";Data Source=") + oleDbValue(settings.server);
+}
+
+std::unique_ptr<Database> openBranchDatabase(const QString& settingsPath) {
+    const ConnectionSettings settings = ConnectionSettings::load(settingsPath);
+    if (isSqlite(settings))
+        return openSqlite(settingsPath, settings);
+    return openSqlServer(settings);
+}
+
+} // namespace kestrel

@@ -1,0 +1,157 @@
+#include "database/database.h"
+
+#include "database/db_column_metadata.h"
+#include "database/db_sql_text.h"
+#include "database/db_table_meta.h"
+#include "text/errors.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace kestrel {
+
+namespace {
+
+// The catalogue test of the main window asks SQL Server's sysobjects; on SQLite a temporary view
+// over sqlite_master answers it without storing anything in the database file.
+const QString kSqliteSysobjectsView =
+    QStringLiteral("CREATE TEMP VIEW IF NOT EXISTS sysobjects AS "
+                   "SELECT name COLLATE NOCASE AS Name, "
+                   "CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS XType "
+                   "FROM main.sqlite_master "
+                   "WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+
+} // namespace
+
+struct Database::Cache {
+    QHash<QString, std::shared_ptr<TableMeta>> tables; // by case-folded name
+    QSet<QString> missing;
+};
+
+Database::Database(QSqlDatabase connection, Dialect dialect)
+    : m_connection(std::move(connection)), m_dialect(dialect), m_cache(std::make_unique<Cache>()) {
+    if (m_dialect == Dialect::Sqlite) {
+        execute(kSqliteSysobjectsView);
+    } else {
+        // Any error inside a transaction aborts all of it; row counts would only be extra
+        // results that a batch's caller must read past.
+        execute(QStringLiteral("SET XACT_ABORT ON"));
+        execute(QStringLiteral("SET NOCOUNT ON"));
+    }
+}
+
+Database::~Database() {
+    rollback();
+    // Release every statement of the connection before the connection itself, so that Qt can
+    // close it and forget its name; an opened database stays open otherwise until the end.
+    m_cache.reset();
+    const QString name = m_connection.connectionName();
+    m_connection.close();
+    m_connection = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+}
+
+void Database::execute(const QString& statement) {
+    const QStringList statements =
+        m_dialect == Dialect::Sqlite ? splitBatch(statement) : QStringList{statement};
+    bool schemaChanged = false;
+    for (const QString& single : statements) {
+        QSqlQuery query(m_connection);
+        query.setForwardOnly(true);
+        if (!query.exec(single))
+            throw DatabaseError(sqlErrorMessage(query.lastError()));
+        // A batch reports a failing later statement among its further results.
+        while (m_dialect == Dialect::SqlServer && query.nextResult()) {
+        }
+        if (query.lastError().isValid())
+            throw DatabaseError(sqlErrorMessage(query.lastError()));
+        query.finish();
+        schemaChanged = schemaChanged || changesSchema(single);
+    }
+    if (schemaChanged)
+        clearCache();
+}
+
+void Database::executeBatch(const QStringList& statements) {
+    if (m_dialect == Dialect::SqlServer) {
+        execute(statements.join(QLatin1Char(' ')));
+        return;
+    }
+    for (const QString& statement : statements)
+        execute(statement);
+}
+
+void Database::beginTransaction() {
+    if (!m_connection.transaction())
+        throw DatabaseError(sqlErrorMessage(m_connection.lastError()));
+    m_inTransaction = true;
+}
+
+void Database::commit() {
+    if (!m_connection.commit())
+        throw DatabaseError(sqlErrorMessage(m_connection.lastError()));
+    m_inTransaction = false;
+}
+
+void Database::rollback() {
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    m_connection.rollback();
+}
+
+const QList<ColumnInfo>& Database::columns(const QString& table) {
+    return tableMeta(table)->columns;
+}
+
+std::shared_ptr<TableMeta> Database::tableMeta(const QString& table) {
+    const QString key = table.toCaseFolded();
+    if (const auto found = m_cache->tables.constFind(key); found != m_cache->tables.constEnd())
+        return found.value();
+    auto meta = std::make_shared<TableMeta>();
+    meta->name = table;
+    meta->columns = readColumns(m_connection, m_dialect, table);
+    QStringList names;
+    for (const ColumnInfo& column : meta->columns)
+        names.append(column.name);
+    meta->names.assign(names);
+    m_cache->tables.insert(key, meta);
+    m_cache->missing.remove(key);
+    return meta;
+}
+
+std::shared_ptr<TableMeta> Database::findTableMeta(const QString& table) {
+    const QString key = table.toCaseFolded();
+    if (table.isEmpty() || m_cache->missing.contains(key))
+        return nullptr;
+    try {
+        return tableMeta(table);
+    } catch (const DatabaseError&) {
+        m_cache->missing.insert(key);
+        return nullptr;
+    }
+}
+
+void Database::clearCache() {
+    m_cache->tables.clear();
+    m_cache->missing.clear();
+}
+
+bool Database::tableExists(const QString& table) {
+    QSqlQuery query(m_connection);
+    query.setForwardOnly(true);
+    query.prepare(m_dialect == Dialect::Sqlite
+                      ? QStringLiteral("SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND "
+                                       "name = ? COLLATE NOCASE")
+                      : QStringLiteral("SELECT 1 FROM sysobjects WHERE name = ? AND xtype = 'U'"));
+    query.addBindValue(table);
+    if (!query.exec())
+        throw DatabaseError(sqlErrorMessage(query.lastError()));
+    const bool exists = query.next();
+    query.finish();
+    return exists;
+}
+
+} // namespace kestrel

@@ -1,0 +1,305 @@
+#include "database/db_value_conversion.h"
+
+#include "text/codepage.h"
+#include "text/errors.h"
+#include "text/textrules.h"
+
+#include <QDateTime>
+
+namespace kestrel {
+
+namespace {
+
+using Kind = ColumnInfo::Kind;
+
+const QString kStorageDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+DatabaseError invalidValue(const char* what, const QString& text, const ColumnInfo& column) {
+    return DatabaseError(QStringLiteral("'%1' is not a valid %2 value for field '%3'")
+                             .arg(text, QLatin1String(what), column.name));
+}
+
+bool isAscii(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+std::optional<bool> parseBoolean(const QString& text) {
+    const QString lower = text.toLower();
+    if (lower == QLatin1String("true") || lower == QLatin1String("y") ||
+        lower == QLatin1String("1"))
+        return true;
+    if (lower == QLatin1String("false") || lower == QLatin1String("n") ||
+        lower == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+QVariant nullOf(Kind kind) {
+    switch (kind) {
+    case Kind::Integer:
+        return QVariant(QMetaType::fromType<qlonglong>());
+    case Kind::Number:
+        return QVariant(QMetaType::fromType<double>());
+    case Kind::DateTime:
+        return QVariant(QMetaType::fromType<QDateTime>());
+    case Kind::Boolean:
+        return QVariant(QMetaType::fromType<bool>());
+    default:
+        return QVariant(QMetaType::fromType<QString>());
+    }
+}
+
+// A null QString would be bound as NULL; the empty text must stay a text.
+QString nonNullText(const QString& text) {
+    static const QString empty = QStringLiteral("");
+    return text.isNull() ? empty : text;
+}
+
+QString cutText(const ColumnInfo& column, const QString& text) {
+    if (column.length < 0 || text.size() <= column.length / (column.lengthInBytes ? 4 : 1))
+        return text;
+    if (!column.lengthInBytes)
+        return truncateToCharacters(text, column.length);
+    return truncateToBytes(text, column.length, column.codePage);
+}
+
+// SQLite hands back a date column as the text it was stored as.
+std::optional<QDateTime> storedDate(const QString& text) {
+    for (const char* format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd", "yyyy-MM-dd HH:mm:ss.zzz",
+                               "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm"}) {
+        const QDateTime value = QDateTime::fromString(text, QLatin1String(format));
+        if (value.isValid())
+            return value;
+    }
+    return std::nullopt;
+}
+
+QString dateText(const QDateTime& value) {
+    const QTime time = value.time();
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
+        return value.date().toString(QStringLiteral("yyyy-MM-dd"));
+    return value.toString(kStorageDateFormat);
+}
+
+QString textOfString(const QString& text, Kind kind, const QLocale& locale) {
+    if (kind == Kind::DateTime) {
+        const std::optional<QDateTime> date = storedDate(text);
+        return date ? dateText(*date) : text;
+    }
+    if (kind == Kind::Number) {
+        bool ok = false;
+        const double number = text.toDouble(&ok); // SQL Server decimals may come as C-locale text
+        return ok ? formatNumber(number, locale) : text;
+    }
+    return text;
+}
+
+void appendDigits(QString& text, int value, int digits) {
+    for (int divisor = digits == 4 ? 1000 : 10; divisor > 0; divisor /= 10)
+        text.append(QLatin1Char(static_cast<char>('0' + (value / divisor) % 10)));
+}
+
+// 'YYYY-MM-DD HH:MM:SS', written directly: QDateTime::toString parses its format on every call.
+QString storageDateText(const QDateTime& value) {
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (date.year() < 1 || date.year() > 9999)
+        return value.toString(kStorageDateFormat);
+    QString text;
+    text.reserve(19);
+    appendDigits(text, date.year(), 4);
+    text.append(QLatin1Char('-'));
+    appendDigits(text, date.month(), 2);
+    text.append(QLatin1Char('-'));
+    appendDigits(text, date.day(), 2);
+    text.append(QLatin1Char(' '));
+    appendDigits(text, time.hour(), 2);
+    text.append(QLatin1Char(':'));
+    appendDigits(text, time.minute(), 2);
+    text.append(QLatin1Char(':'));
+    appendDigits(text, time.second(), 2);
+    return text;
+}
+
+} // namespace
+
+QString truncateToCharacters(const QString& text, int maxUnits) {
+    if (text.size() <= maxUnits)
+        return text;
+    qsizetype cut = maxUnits;
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate() && text.at(cut).isLowSurrogate())
+        --cut;
+    return text.left(cut);
+}
+
+QString truncateToBytes(const QString& text, int maxBytes, int codePage) {
+    if (isAscii(text))
+        return text.left(maxBytes);
+    if (encodeCodePage(text, codePage).size() <= maxBytes)
+        return text;
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const qsizetype width = text.at(end).isHighSurrogate() && end + 1 < text.size() &&
+                                        text.at(end + 1).isLowSurrogate()
+                                    ? 2
+                                    : 1;
+        const qsizetype encoded = encodeCodePage(text.mid(end, width), codePage).size();
+        if (bytes + encoded > maxBytes)
+            break;
+        bytes += encoded;
+        end += width;
+    }
+    return text.left(end);
+}
+
+namespace {
+
+// The typed value of a non-empty text for a numeric, date or boolean column; invalid when the
+// text does not convert.
+QVariant parsedValue(Kind kind, const QString& text, const QLocale& locale) {
+    switch (kind) {
+    case Kind::Integer:
+        if (const std::optional<qint64> value = parseInteger(text, locale))
+            return QVariant::fromValue<qlonglong>(*value);
+        return {};
+    case Kind::Number:
+        if (const std::optional<double> value = parseNumber(text, locale))
+            return *value;
+        return {};
+    case Kind::DateTime:
+        if (const std::optional<QDateTime> value = parseDateTime(text, locale))
+            return *value;
+        return {};
+    default:
+        if (const std::optional<bool> value = parseBoolean(text))
+            return *value;
+        return {};
+    }
+}
+
+DatabaseError invalidValue(const QString& text, const ColumnInfo& column) {
+    switch (column.kind) {
+    case Kind::Integer:
+        return invalidValue("integer", text, column);
+    case Kind::Number:
+        return invalidValue("floating point", text, column);
+    case Kind::DateTime:
+        return invalidValue("date and time", text, column);
+    default:
+        return invalidValue("boolean", text, column);
+    }
+}
+
+// Text and untyped columns take the text itself; every other kind stores NULL for the empty
+// text.
+std::optional<QVariant> directValue(const ColumnInfo& column, const QString& text) {
+    switch (column.kind) {
+    case Kind::Text:
+        return nonNullText(cutText(column, text));
+    case Kind::Other:
+        return nonNullText(text);
+    default:
+        if (text.isEmpty())
+            return nullOf(column.kind);
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QVariant convertText(const ColumnInfo& column, const QString& text, const QLocale& locale) {
+    if (std::optional<QVariant> direct = directValue(column, text))
+        return *direct;
+    QVariant value = parsedValue(column.kind, text, locale);
+    if (!value.isValid())
+        throw invalidValue(text, column);
+    return value;
+}
+
+QVariant TextConverter::convert(const ColumnInfo& column, const QString& text,
+                                const QLocale& locale) {
+    if (std::optional<QVariant> direct = directValue(column, text))
+        return *direct;
+    if (column.kind == Kind::Boolean)
+        return convertText(column, text, locale);
+    if (!(locale == m_locale)) {
+        m_locale = locale;
+        for (QHash<QString, QVariant>& parsed : m_parsed)
+            parsed.clear();
+    }
+    QHash<QString, QVariant>& parsed = m_parsed[column.kind == Kind::Integer  ? 0
+                                                : column.kind == Kind::Number ? 1
+                                                                              : 2];
+    auto found = parsed.constFind(text);
+    if (found == parsed.constEnd()) {
+        if (parsed.size() >= kMaxRemembered)
+            parsed.clear();
+        found = parsed.insert(text, parsedValue(column.kind, text, locale));
+    }
+    if (!found.value().isValid())
+        throw invalidValue(text, column);
+    return found.value();
+}
+
+QVariant convertNumber(const ColumnInfo& column, double value, const QLocale& locale) {
+    if (column.kind == Kind::Number)
+        return value;
+    if (column.kind == Kind::Integer && value == static_cast<double>(static_cast<qint64>(value)))
+        return QVariant::fromValue<qlonglong>(static_cast<qint64>(value));
+    return convertText(column, formatNumber(value, locale), locale);
+}
+
+QVariant bindableValue(const QVariant& stored, Dialect dialect) {
+    if (dialect != Dialect::Sqlite)
+        return stored;
+    const QMetaType type = stored.metaType();
+    if (type == QMetaType::fromType<QDateTime>()) {
+        if (stored.isNull())
+            return QVariant(QMetaType::fromType<QString>());
+        return storageDateText(stored.toDateTime());
+    }
+    if (type == QMetaType::fromType<bool>()) {
+        if (stored.isNull())
+            return QVariant(QMetaType::fromType<int>());
+        return stored.toBool() ? 1 : 0;
+    }
+    return stored;
+}
+
+QString valueText(const QVariant& value, Kind kind, const QLocale& locale) {
+    if (value.isNull())
+        return QString();
+    switch (value.metaType().id()) {
+    case QMetaType::QString:
+        return textOfString(value.toString(), kind, locale);
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return formatNumber(value.toDouble(), locale);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        if (kind == Kind::Boolean)
+            return value.toLongLong() != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        return QString::number(value.toLongLong());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::QDateTime:
+        return dateText(value.toDateTime());
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    case QMetaType::QTime:
+        return dateText(QDateTime(QDate(1900, 1, 1), value.toTime()));
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace kestrel

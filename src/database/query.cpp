@@ -1,0 +1,410 @@
+#include "database/database.h"
+
+#include "database/db_locate_index.h"
+#include "database/db_result_reader.h"
+#include "database/db_sql_text.h"
+#include "database/db_table_meta.h"
+#include "database/db_value_conversion.h"
+#include "text/errors.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace kestrel {
+
+namespace {
+
+// Rows read at a time. A result that fits in one page is held whole; a larger one (a whole
+// member table) is read a page at a time as the current row moves, and searched by index.
+constexpr qsizetype kPageRows = 2048;
+
+using Kind = ColumnInfo::Kind;
+
+DatabaseError closedDataset() {
+    return DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+} // namespace
+
+struct Query::Private {
+    explicit Private(Database& db) : database(db) {}
+
+    Database& database;
+    QString sql;
+    bool open = false;
+
+    // The result: its fields, how to read their stored values, and the rows in hand.
+    QStringList fields;
+    NameIndex fieldNames;
+    QList<Kind> fieldKinds;
+    qsizetype baseCount = 0;    // rows the select gave when opened
+    bool wholeInWindow = false; // every one of those rows is in the window
+    qsizetype windowStart = 0;
+    std::vector<ResultRow> window;
+    qsizetype detachedOrdinal = -1; // a row found by locate outside the window
+    QString detachedColumn;
+    QString detachedValue;
+    std::optional<ResultRow> detachedRow;
+
+    // Rows posted through this query follow the selected ones; the latest is held in full.
+    std::shared_ptr<TableMeta> table;
+    qsizetype postedCount = 0;
+    ResultRow lastPosted; // stored values by table column
+
+    qsizetype position = 0;
+    bool atEnd = true;
+    QHash<QString, std::shared_ptr<LocateIndex>> indexes; // by case-folded column name
+    // Indexes read from the rows in hand count rows as the window does; those read by a
+    // select of the column alone may count them in the order of an index of the database.
+    QSet<QString> indexesInRowOrder;
+
+    bool appending = false;
+    TextConverter converter;
+    ResultRow pending; // stored values by table column
+    std::vector<bool> written;
+
+    qsizetype total() const { return baseCount + postedCount; }
+    bool onLastPosted() const { return postedCount > 0 && position == total() - 1; }
+    ResultReader reader() const { return ResultReader(database, sql); }
+
+    void reset();
+    void requireOpen() const;
+    void loadFirstPage();
+    TableMeta& targetTable();
+    void settle(Query& query);
+
+    const ResultRow& rowAt(qsizetype ordinal);
+    QString tableFieldText(const ResultRow& values, const QString& column);
+    QString resultFieldText(const QString& column);
+
+    LocateIndex& indexFor(const QString& column);
+    void buildIndexFromWindow(LocateIndex& index, int field);
+    void buildIndexFromDatabase(LocateIndex& index, const QString& column);
+    void indexPostedRow();
+
+    QSqlQuery& insertStatement();
+};
+
+void Query::Private::reset() {
+    open = false;
+    fields.clear();
+    fieldNames.assign({});
+    fieldKinds.clear();
+    baseCount = 0;
+    wholeInWindow = false;
+    windowStart = 0;
+    window.clear();
+    detachedOrdinal = -1;
+    detachedRow.reset();
+    table.reset();
+    postedCount = 0;
+    lastPosted.clear();
+    position = 0;
+    atEnd = true;
+    indexes.clear();
+    indexesInRowOrder.clear();
+    appending = false;
+    pending.clear();
+    written.clear();
+}
+
+void Query::Private::requireOpen() const {
+    if (!open)
+        throw closedDataset();
+}
+
+void Query::Private::loadFirstPage() {
+    ResultPage page = reader().page(0, kPageRows);
+    fields = page.fields;
+    fieldNames.assign(fields);
+    window = std::move(page.rows);
+    windowStart = 0;
+    wholeInWindow = !page.more;
+    baseCount = wholeInWindow ? static_cast<qsizetype>(window.size()) : reader().rowCount();
+
+    // Stored values read back by their column's kind (SQLite keeps dates as text).
+    table = database.findTableMeta(selectedTable(sql));
+    for (const QString& field : fields) {
+        const int column = table ? table->names.indexOf(field) : -1;
+        fieldKinds.append(column >= 0 ? table->columns.at(column).kind : Kind::Other);
+    }
+}
+
+TableMeta& Query::Private::targetTable() {
+    if (!table)
+        table = database.tableMeta(selectedTable(sql));
+    return *table;
+}
+
+// Leaving a new row for another operation posts it when a field was written, as a dataset in
+// insert mode does; an untouched new row is dropped.
+void Query::Private::settle(Query& query) {
+    if (!appending)
+        return;
+    if (std::find(written.begin(), written.end(), true) != written.end())
+        query.post();
+    appending = false;
+}
+
+const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
+    if (ordinal == detachedOrdinal) {
+        if (!detachedRow)
+            detachedRow = reader().rowWithValue(detachedColumn, detachedValue);
+        if (detachedRow)
+            return *detachedRow;
+    }
+    if (ordinal >= windowStart && ordinal < windowStart + static_cast<qsizetype>(window.size()))
+        return window[static_cast<std::size_t>(ordinal - windowStart)];
+    ResultPage page = reader().page(ordinal, kPageRows);
+    window = std::move(page.rows);
+    windowStart = ordinal;
+    wholeInWindow = false;
+    if (window.empty())
+        throw DatabaseError(QStringLiteral("Row %1 is no longer in the result").arg(ordinal + 1));
+    return window.front();
+}
+
+QString Query::Private::tableFieldText(const ResultRow& values, const QString& column) {
+    const int index = targetTable().names.indexOf(column);
+    if (index < 0)
+        throw DatabaseError(fieldNotFoundMessage(column));
+    return valueText(values.at(index), table->columns.at(index).kind, database.locale());
+}
+
+QString Query::Private::resultFieldText(const QString& column) {
+    const int field = fieldNames.indexOf(column);
+    if (field < 0)
+        throw DatabaseError(fieldNotFoundMessage(column));
+    if (total() == 0)
+        return QString();
+    const ResultRow& row = rowAt(position);
+    return valueText(row.at(field), fieldKinds.at(field), database.locale());
+}
+
+LocateIndex& Query::Private::indexFor(const QString& column) {
+    const QString key = column.toCaseFolded();
+    if (const auto found = indexes.constFind(key); found != indexes.constEnd())
+        return *found.value();
+    const int field = fieldNames.indexOf(column);
+    if (field < 0)
+        throw DatabaseError(fieldNotFoundMessage(column));
+    auto index = std::make_shared<LocateIndex>();
+    if (wholeInWindow && postedCount == 0) {
+        buildIndexFromWindow(*index, field);
+        indexesInRowOrder.insert(key);
+    } else {
+        buildIndexFromDatabase(*index, fields.at(field));
+    }
+    indexes.insert(key, index);
+    return *index;
+}
+
+void Query::Private::buildIndexFromWindow(LocateIndex& index, int field) {
+    index.reserve(static_cast<qsizetype>(window.size()), 0);
+    for (std::size_t i = 0; i < window.size(); ++i) {
+        const QVariant& value = window[i].at(field);
+        if (!value.isNull())
+            index.add(valueText(value, fieldKinds.at(field), database.locale()),
+                      static_cast<qsizetype>(i));
+    }
+}
+
+// One select of the single column; rows posted before now are in the table already.
+void Query::Private::buildIndexFromDatabase(LocateIndex& index, const QString& column) {
+    const int field = fieldNames.indexOf(column);
+    index.reserve(total(), total() * 12);
+    reader().scanColumn(column, [&](const QVariant& value, qsizetype ordinal) {
+        if (!value.isNull())
+            index.add(valueText(value, fieldKinds.at(field), database.locale()), ordinal);
+    });
+}
+
+void Query::Private::indexPostedRow() {
+    for (auto it = indexes.constBegin(); it != indexes.constEnd(); ++it) {
+        const int column = table->names.indexOf(it.key());
+        if (column < 0 || lastPosted.at(column).isNull())
+            continue;
+        it.value()->add(
+            valueText(lastPosted.at(column), table->columns.at(column).kind, database.locale()),
+            total() - 1);
+    }
+}
+
+// INSERT naming only the written columns, prepared once per table and set of columns.
+QSqlQuery& Query::Private::insertStatement() {
+    QList<int> columns;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i])
+            columns.append(static_cast<int>(i));
+    }
+    std::shared_ptr<QSqlQuery>& statement = table->inserts[columns];
+    if (statement)
+        return *statement;
+    const Dialect dialect = database.dialect();
+    QStringList names;
+    QStringList marks;
+    for (const int column : columns) {
+        names.append(quotedIdentifier(table->columns.at(column).name, dialect));
+        marks.append(QStringLiteral("?"));
+    }
+    const QString text = columns.isEmpty()
+                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
+                                   .arg(quotedIdentifier(table->name, dialect))
+                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(quotedIdentifier(table->name, dialect),
+                                        names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    auto prepared = std::make_shared<QSqlQuery>(database.connection());
+    prepared->setForwardOnly(true);
+    if (!prepared->prepare(text))
+        throw DatabaseError(sqlErrorMessage(prepared->lastError()));
+    statement = prepared;
+    return *statement;
+}
+
+Query::Query(Database& database) : d(std::make_unique<Private>(database)) {}
+
+Query::~Query() = default;
+
+void Query::close() {
+    d->reset();
+}
+
+void Query::setSql(const QString& statement) {
+    close();
+    d->sql = statement;
+}
+
+const QString& Query::sql() const {
+    return d->sql;
+}
+
+void Query::open() {
+    close();
+    d->loadFirstPage();
+    d->open = true;
+    d->atEnd = d->baseCount == 0;
+}
+
+void Query::execSql() {
+    d->settle(*this);
+    d->database.execute(d->sql);
+}
+
+bool Query::isOpen() const {
+    return d->open;
+}
+
+bool Query::eof() const {
+    return !d->open || d->atEnd;
+}
+
+bool Query::isEmpty() const {
+    return !d->open || d->total() == 0;
+}
+
+int Query::recNo() const {
+    return d->open && d->total() > 0 ? static_cast<int>(d->position + 1) : 0;
+}
+
+void Query::next() {
+    d->requireOpen();
+    d->settle(*this);
+    if (d->position + 1 < d->total())
+        ++d->position;
+    else
+        d->atEnd = true;
+}
+
+bool Query::locate(const QString& column, const QString& value) {
+    d->requireOpen();
+    d->settle(*this);
+    const std::optional<LocateIndex::Hit> hit = d->indexFor(column).find(value);
+    if (!hit)
+        return false;
+    d->position = hit->ordinal;
+    d->atEnd = false;
+    d->detachedOrdinal = -1;
+    const bool inWindow = d->indexesInRowOrder.contains(column.toCaseFolded()) &&
+                          hit->ordinal < d->baseCount && d->wholeInWindow;
+    if (!d->onLastPosted() && !inWindow) {
+        d->detachedOrdinal = hit->ordinal;
+        d->detachedColumn = d->fields.at(d->fieldNames.indexOf(column));
+        d->detachedValue = hit->value;
+        d->detachedRow.reset();
+    }
+    return true;
+}
+
+QString Query::fieldText(const QString& column) const {
+    d->requireOpen();
+    if (d->appending)
+        return d->tableFieldText(d->pending, column);
+    if (d->onLastPosted())
+        return d->tableFieldText(d->lastPosted, column);
+    return d->resultFieldText(column);
+}
+
+void Query::append() {
+    d->requireOpen();
+    d->settle(*this);
+    const TableMeta& table = d->targetTable();
+    d->pending = ResultRow(table.columns.size());
+    d->written.assign(static_cast<std::size_t>(table.columns.size()), false);
+    d->appending = true;
+}
+
+namespace {
+
+DatabaseError notInsertMode() {
+    return DatabaseError(QStringLiteral("Dataset not in edit or insert mode"));
+}
+
+int writableColumn(const TableMeta* table, const QString& column, bool appending) {
+    if (!appending || !table)
+        throw notInsertMode();
+    const int index = table->names.indexOf(column);
+    if (index < 0)
+        throw DatabaseError(fieldNotFoundMessage(column));
+    return index;
+}
+
+} // namespace
+
+void Query::setField(const QString& column, const QString& text) {
+    const int index = writableColumn(d->table.get(), column, d->appending);
+    d->pending[index] =
+        d->converter.convert(d->table->columns.at(index), text, d->database.locale());
+    d->written[static_cast<std::size_t>(index)] = true;
+}
+
+void Query::setFieldNumber(const QString& column, double value) {
+    const int index = writableColumn(d->table.get(), column, d->appending);
+    d->pending[index] = convertNumber(d->table->columns.at(index), value, d->database.locale());
+    d->written[static_cast<std::size_t>(index)] = true;
+}
+
+void Query::post() {
+    if (!d->appending)
+        throw notInsertMode();
+    QSqlQuery& insert = d->insertStatement();
+    const Dialect dialect = d->database.dialect();
+    int bound = 0;
+    for (std::size_t i = 0; i < d->written.size(); ++i) {
+        if (d->written[i])
+            insert.bindValue(bound++,
+                             bindableValue(d->pending.at(static_cast<qsizetype>(i)), dialect));
+    }
+    if (!insert.exec())
+        throw DatabaseError(sqlErrorMessage(insert.lastError()));
+    insert.finish(); // keeps the statement prepared, releases its hold on the connection
+    d->appending = false;
+    d->lastPosted = std::move(d->pending);
+    d->pending.clear();
+    ++d->postedCount;
+    d->position = d->total() - 1;
+    d->atEnd = false;
+    d->detachedOrdinal = -1;
+    d->indexPostedRow();
+}
+
+} // namespace kestrel

@@ -1,0 +1,294 @@
+#include "run/import_run.h"
+
+#include "database/database.h"
+#include "run/checks.h"
+#include "run/import_definition.h"
+#include "run/reconciliation.h"
+#include "run/row_writer.h"
+#include "text/errors.h"
+#include "text/textrules.h"
+#include "workbook/workbook.h"
+
+#include <QDir>
+#include <map>
+#include <vector>
+
+namespace kestrel {
+
+namespace {
+
+// Removes leading and trailing characters whose code is 32 or below.
+QString trimmedControlAndBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// Trims the branch fields (branch number, branch name, group number) and checks them in the
+// order group number, branch number, branch name. Gives the first failing message.
+QString identityProblem(BranchIdentity& identity) {
+    identity.hotelId = trimmedControlAndBlanks(identity.hotelId);
+    identity.hotelName = trimmedControlAndBlanks(identity.hotelName);
+    identity.hotelTreeId = trimmedControlAndBlanks(identity.hotelTreeId);
+    if (identity.hotelTreeId.isEmpty())
+        return QStringLiteral("集团号不能为空!");
+    if (identity.hotelId.isEmpty())
+        return QStringLiteral("分店号不能为空!");
+    if (identity.hotelName.isEmpty())
+        return QStringLiteral("分店名不能为空!");
+    return {};
+}
+
+QString errorText(const std::exception& error) {
+    if (const auto* ours = dynamic_cast<const Error*>(&error))
+        return ours->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+QString unknownErrorText() {
+    return QStringLiteral("导入时发生未知错误");
+}
+
+// The queries of one block, created when first used.
+class BlockQueries {
+public:
+    explicit BlockQueries(Database& database) : m_database(database) {}
+
+    Query& get(QueryRole role) {
+        std::unique_ptr<Query>& query = m_queries[role];
+        if (!query)
+            query = std::make_unique<Query>(m_database);
+        return *query;
+    }
+
+    void open(const QueryOpening& opening) {
+        Query& query = get(opening.role);
+        query.close();
+        query.setSql(opening.statement);
+        query.open();
+    }
+
+private:
+    Database& m_database;
+    std::map<QueryRole, std::unique_ptr<Query>> m_queries;
+};
+
+// The texts of one template row, each read once when first needed.
+class RowTexts {
+public:
+    RowTexts(const Workbook& book, int sheet, int row, const QLocale& locale)
+        : m_book(book), m_sheet(sheet), m_row(row), m_locale(locale) {}
+
+    QString text(int column) {
+        if (column < 1)
+            throw Error(QStringLiteral("模板列号无效：%1").arg(column));
+        const auto index = std::size_t(column);
+        if (m_texts.size() <= index)
+            m_texts.resize(index + 1);
+        if (!m_texts[index])
+            m_texts[index] = cellText(m_book, m_sheet, m_row, column, m_locale);
+        return *m_texts[index];
+    }
+
+private:
+    const Workbook& m_book;
+    int m_sheet;
+    int m_row;
+    const QLocale& m_locale;
+    std::vector<std::optional<QString>> m_texts;
+};
+
+// One block of an import, in either mode.
+class BlockRun {
+public:
+    BlockRun(const BlockDefinition& block, RunContext& context, const BranchIdentity& identity,
+             QDate today, CategoryKeyGenerator& keys)
+        : m_block(block), m_context(context), m_identity(identity), m_today(today), m_keys(keys),
+          m_queries(context.database) {}
+
+    // Import mode: both passes, clean-up and reconciliation in one transaction, then the
+    // completion message.
+    RunOutcome runImport() {
+        try {
+            if (!importInTransaction())
+                return RunOutcome::RowCheckFailed;
+        } catch (const std::exception& error) {
+            m_context.database.rollback();
+            m_context.observer.error(errorText(error));
+            return RunOutcome::Error;
+        } catch (...) {
+            m_context.database.rollback();
+            m_context.observer.error(unknownErrorText());
+            return RunOutcome::Error;
+        }
+        m_context.observer.information(m_block.completionMessage);
+        return RunOutcome::Completed;
+    }
+
+    // Check mode: every failing check of every row; an error ends the run.
+    RunOutcome runChecks(bool& anyFailed) {
+        try {
+            const std::unique_ptr<Workbook> book = openTemplate();
+            phase(RunPhase::Checking);
+            checkingPass(*book, true, anyFailed);
+            phase(RunPhase::Finished);
+        } catch (const std::exception& error) {
+            m_context.observer.error(errorText(error));
+            return RunOutcome::Error;
+        } catch (...) {
+            m_context.observer.error(unknownErrorText());
+            return RunOutcome::Error;
+        }
+        return RunOutcome::Completed;
+    }
+
+private:
+    // False when a row check failed (its message was given).
+    bool importInTransaction() {
+        for (const QueryOpening& opening : m_block.preparatory)
+            m_queries.open(opening);
+        const std::unique_ptr<Workbook> book = openTemplate();
+        bool failed = false;
+        phase(RunPhase::Checking);
+        if (!checkingPass(*book, false, failed))
+            return false;
+        m_context.database.beginTransaction();
+        phase(RunPhase::ImportPass);
+        importPass(*book);
+        phase(RunPhase::CleanUp);
+        for (const QStringList& batch : m_block.cleanUpBatches)
+            m_context.database.executeBatch(batch);
+        phase(RunPhase::Reconciliation);
+        for (const ReconciliationInstance& instance : m_block.reconciliations)
+            reconcile(instance, m_context.database, m_identity, m_keys);
+        m_context.database.commit();
+        phase(RunPhase::Finished);
+        return true;
+    }
+
+    void phase(RunPhase started) {
+        if (m_context.phaseStarted)
+            m_context.phaseStarted(started);
+    }
+
+    std::unique_ptr<Workbook> openTemplate() {
+        const QString path = QDir(m_context.templateFolder).filePath(m_block.templateFile);
+        std::unique_ptr<Workbook> book =
+            m_context.openWorkbook ? m_context.openWorkbook(path) : openXlsWorkbook(path);
+        m_context.observer.progressReset(book->lastRow(m_block.worksheet));
+        return book;
+    }
+
+    // Moves the progress bar and the caption to a row; gives the row's key text.
+    QString showRow(const Workbook& book, int row) {
+        m_context.observer.progressChanged(row);
+        const QString key =
+            cellText(book, m_block.worksheet, row, m_block.keyColumn, m_context.locale);
+        m_context.observer.captionChanged(QStringLiteral("当前第") + QString::number(row - 1) +
+                                          m_block.captionMiddle + key);
+        return key;
+    }
+
+    // Gives the failing checks as row messages; false when any check failed.
+    bool checkingPass(Workbook& book, bool allFailures, bool& anyFailed) {
+        const CheckEnvironment environment{m_context.locale, m_today};
+        const int lastRow = book.lastRow(m_block.worksheet);
+        bool passed = true;
+        for (int row = 2; row <= lastRow; ++row) {
+            showRow(book, row);
+            const QList<CheckFailure> failures =
+                checkRow(book, m_block.worksheet, row, m_block.checks, environment, allFailures);
+            for (const CheckFailure& failure : failures)
+                m_context.observer.information(failure.message);
+            if (!failures.isEmpty()) {
+                passed = false;
+                anyFailed = true;
+                if (!allFailures)
+                    return false;
+            }
+        }
+        return passed;
+    }
+
+    void importPass(const Workbook& book) {
+        Query& main = m_queries.get(QueryRole::Card);
+        m_queries.open({QueryRole::Card, m_block.mainStatement});
+        for (const QueryOpening& opening : m_block.importPassOpenings)
+            m_queries.open(opening);
+        m_context.observer.progressReset(book.lastRow(m_block.worksheet));
+        const int lastRow = book.lastRow(m_block.worksheet);
+        for (int row = 2; row <= lastRow; ++row) {
+            const QString key = showRow(book, row);
+            if (main.locate(m_block.keyField, key))
+                continue;
+            writeRows(book, row, main);
+        }
+    }
+
+    void writeRows(const Workbook& book, int row, const Query& main) {
+        RowTexts texts(book, m_block.worksheet, row, m_context.locale);
+        FieldContext fieldContext{m_identity, m_today, m_context.database.locale(),
+                                  [&texts](int column) { return texts.text(column); }, nullptr};
+        for (const WrittenRow& written : m_block.rows) {
+            Query& query = m_queries.get(written.role);
+            query.append();
+            writeFields(query, written.fields, fieldContext);
+            query.post();
+            fieldContext.mainRow = &main;
+        }
+    }
+
+    const BlockDefinition& m_block;
+    RunContext& m_context;
+    const BranchIdentity& m_identity;
+    QDate m_today;
+    CategoryKeyGenerator& m_keys;
+    BlockQueries m_queries;
+};
+
+RunOutcome runChecks(const ImportDefinition& definition, RunContext& context,
+                     const BranchIdentity& identity, QDate today, CategoryKeyGenerator& keys) {
+    bool anyFailed = false;
+    for (const BlockDefinition& block : definition.blocks) {
+        if (BlockRun(block, context, identity, today, keys).runChecks(anyFailed) !=
+            RunOutcome::Completed)
+            return RunOutcome::Error;
+    }
+    return anyFailed ? RunOutcome::RowCheckFailed : RunOutcome::Completed;
+}
+
+RunOutcome runBlocks(const ImportDefinition& definition, RunContext& context,
+                     const BranchIdentity& identity, QDate today, CategoryKeyGenerator& keys) {
+    for (const BlockDefinition& block : definition.blocks) {
+        const RunOutcome outcome = BlockRun(block, context, identity, today, keys).runImport();
+        if (outcome != RunOutcome::Completed)
+            return outcome;
+    }
+    return RunOutcome::Completed;
+}
+
+} // namespace
+
+RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& context) {
+    context.database.setLocale(context.locale);
+    const QDate today = context.now().date();
+    CategoryKeyGenerator keys(context.now);
+
+    if (context.mode == RunMode::CheckOnly)
+        return runChecks(definition, context, context.identity, today, keys);
+
+    BranchIdentity identity = context.identity;
+    const QString problem = identityProblem(identity);
+    context.observer.identityTrimmed(identity);
+    if (!problem.isEmpty()) {
+        context.observer.information(problem);
+        return RunOutcome::IdentityCheckFailed;
+    }
+    return runBlocks(definition, context, identity, today, keys);
+}
+
+} // namespace kestrel

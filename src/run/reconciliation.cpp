@@ -1,0 +1,242 @@
+#include "run/reconciliation.h"
+
+#include "database/database.h"
+#include "run/row_writer.h"
+
+namespace kestrel {
+
+namespace {
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+CategoryKeyForm drKey() {
+    return {CategoryKeyForm::Prefix::Literal, text("DR"), 9, false};
+}
+
+CategoryKeyForm unitKey() {
+    return {CategoryKeyForm::Prefix::Literal, QString(), 9, false};
+}
+
+// A category looked up by its key, with the key and name taken from the pair.
+ReconciliationInstance keyedInstance(const char* table, const char* pairs, const char* keyColumn,
+                                     const char* nameColumn) {
+    ReconciliationInstance instance;
+    instance.categoryTable = text(table);
+    instance.categoryStatement = text(" Select * From ") + instance.categoryTable;
+    instance.pairsStatement = text(pairs);
+    instance.lookupColumn = text(keyColumn);
+    instance.pairLookupColumn = text(keyColumn);
+    instance.pairKeyColumn = text(keyColumn);
+    instance.pairNameColumn = text(nameColumn);
+    instance.keyColumn = text(keyColumn);
+    instance.nameColumn = text(nameColumn);
+    return instance;
+}
+
+// A unit looked up by its name; its key is always generated.
+ReconciliationInstance unitInstance(const char* pairs) {
+    ReconciliationInstance instance;
+    instance.categoryTable = text("Sys_Unit");
+    instance.categoryStatement = text(" Select * From Sys_Unit");
+    instance.pairsStatement = text(pairs);
+    instance.lookupColumn = text("UnitName");
+    instance.pairLookupColumn = text("UnitID");
+    instance.pairNameColumn = text("UnitID");
+    instance.keyColumn = text("UnitID");
+    instance.nameColumn = text("UnitName");
+    instance.keyForm = unitKey();
+    instance.fixedFields.text({"MokuanID"}, "SN").text({"isTransfer", "isBackup"}, "n");
+    return instance;
+}
+
+FollowUpTemplate followUp(const char* head, const char* where) {
+    return {text(head), text(where)};
+}
+
+struct Pair {
+    QString lookup;
+    QString key;
+    QString name;
+};
+
+QList<Pair> readPairs(const ReconciliationInstance& instance, Database& database) {
+    Query pairs(database);
+    pairs.close();
+    pairs.setSql(instance.pairsStatement);
+    pairs.open();
+    QList<Pair> result;
+    for (; !pairs.eof(); pairs.next()) {
+        Pair pair;
+        pair.lookup = pairs.fieldText(instance.pairLookupColumn);
+        if (!instance.pairKeyColumn.isEmpty())
+            pair.key = pairs.fieldText(instance.pairKeyColumn);
+        pair.name = pairs.fieldText(instance.pairNameColumn);
+        result.append(pair);
+    }
+    pairs.close();
+    return result;
+}
+
+} // namespace
+
+ReconciliationInstance cardTypesReconciliation(const QString& cardTableHead) {
+    ReconciliationInstance instance = keyedInstance(
+        "HY_CardType",
+        " Select DISTINCT CardTypeID,CardTypeName From HY_Member Union Select DISTINCT "
+        "CardTypeID,CardTypeName From HY_JiCiCardDetail Union Select DISTINCT "
+        "CardTypeID,CardTypeName From HY_JFAgioCardDetail",
+        "CardTypeID", "CardTypeName");
+    instance.keyForm = {CategoryKeyForm::Prefix::BranchNumber, QString(), 9, true};
+    instance.leadingFields.set("HotelTreeID", groupNumber());
+    instance.fixedFields.set("HotelTreeID", groupNumber())
+        .set("LevelID", constantNumber(1))
+        .text({"isTransfer", "isBackup"}, "n");
+    instance.followUps = {
+        {cardTableHead, text(" Where  CardTypeName=")},
+        followUp(" Update HY_CardValueOpLog Set        CardGroupID='", " Where  CardGroupName="),
+    };
+    return instance;
+}
+
+ReconciliationInstance roomAreasReconciliation() {
+    ReconciliationInstance instance = keyedInstance(
+        "CY_DiningRoom", " Select DISTINCT DiningRoomSN,DiningRoomName From SN_RoomDetail",
+        "DiningRoomSN", "DiningRoomName");
+    instance.keyForm = drKey();
+    instance.fixedFields.text({"MokuanID"}, "SN")
+        .empty({"LocalPrintName", "LocalMzPrintName", "BarTaiID", "BarTaiName", "BaTaiPrintName",
+                "HuJiaoPrintName"})
+        .text({"isTransfer", "isBackup"}, "n");
+    instance.followUps = {
+        followUp(" Update SN_RoomDetail Set        DiningRoomSN='", " Where  DiningRoomName=")};
+    return instance;
+}
+
+ReconciliationInstance lockerTagTypesReconciliation() {
+    ReconciliationInstance instance =
+        keyedInstance("SN_HandType", " Select DISTINCT HandTypeID,HandTypeName From SN_HandBrand",
+                      "HandTypeID", "HandTypeName");
+    instance.keyForm = drKey();
+    instance.fixedFields.empty({"LocalPrintName"}).text({"isTransfer", "isBackup"}, "n");
+    instance.followUps = {
+        followUp(" Update SN_HandBrand Set        HandTypeID='", " Where  HandTypeName=")};
+    return instance;
+}
+
+ReconciliationInstance itemTypesReconciliation() {
+    ReconciliationInstance instance =
+        keyedInstance("CY_DishType", " Select DISTINCT DishTypeSN,DishTypeName From CY_DishDetail",
+                      "DishTypeSN", "DishTypeName");
+    instance.keyForm = drKey();
+    instance.fixedFields.text({"isSystem", "isStop"}, "n")
+        .text({"ShowOrder"}, "0")
+        .empty({"KeMuTreeID"})
+        .text({"isTransfer"}, "n")
+        .text({"MokuanID"}, "SN")
+        .empty({"ParentDishTypeSN"})
+        .text({"isBackup"}, "n");
+    instance.followUps = {
+        followUp(" Update CY_DishDetail Set        DishTypeSN='", " Where  DishTypeName=")};
+    return instance;
+}
+
+ReconciliationInstance itemUnitsReconciliation() {
+    return unitInstance(" Select DISTINCT UnitID From CY_DishDetail");
+}
+
+ReconciliationInstance goodsTypesReconciliation() {
+    ReconciliationInstance instance =
+        keyedInstance("CK_GoodsType", " Select DISTINCT GoodsTypeID,GoodsTypeName From CK_Goods",
+                      "GoodsTypeID", "GoodsTypeName");
+    instance.keyForm = {CategoryKeyForm::Prefix::Literal, text("0000"), 4, false};
+    instance.fixedFields.text({"TypeFlag"}, "YJL")
+        .text({"isSystem"}, "y")
+        .text({"isStop"}, "n")
+        .text({"ShowOrder"}, "0")
+        .empty({"KeMuTreeID", "HpHlpCode"})
+        .text({"isTransfer", "isBackup", "isCpPrint"}, "n")
+        .empty({"ProducePartID"})
+        .text({"isDlPrint"}, "n")
+        .empty({"DlProducePartID"});
+    instance.followUps = {
+        followUp(" Update CK_Goods Set        GoodsTypeID='", " Where  GoodsTypeName=")};
+    return instance;
+}
+
+ReconciliationInstance goodsUnitsReconciliation() {
+    return unitInstance(" Select DISTINCT UnitID From CK_Goods");
+}
+
+ReconciliationInstance employeeTypesReconciliation() {
+    ReconciliationInstance instance = keyedInstance(
+        "HR_EmployeType", " Select DISTINCT EmployeTypeID,EmployeTypeName From HR_Employe",
+        "EmployeTypeID", "EmployeTypeName");
+    instance.keyForm = drKey();
+    instance.fixedFields.text({"isTransfer", "isBackup"}, "n");
+    instance.followUps = {
+        followUp(" Update HR_Employe Set        EmployeTypeID='", " Where  EmployeTypeName=")};
+    return instance;
+}
+
+ReconciliationInstance departmentsReconciliation() {
+    ReconciliationInstance instance = keyedInstance(
+        "HR_Department", " Select DISTINCT DepartmentSN,DepartmentName From HR_Employe",
+        "DepartmentSN", "DepartmentName");
+    instance.keyForm = {CategoryKeyForm::Prefix::Literal, QString(), 3, false};
+    instance.fixedFields.empty({"BmHlpCode", "DepartmentPhone", "Departmentower"})
+        .set("HotelID", branchNumber())
+        .text({"isTransfer", "isBackup"}, "n");
+    instance.followUps = {
+        followUp(" Update HR_Employe Set        DepartmentSN='", " Where  DepartmentName=")};
+    return instance;
+}
+
+QString sqlLiteralBody(const QString& value) {
+    QString escaped = value;
+    return escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
+QString followUpStatement(const FollowUpTemplate& followUp, const QString& key,
+                          const QString& name) {
+    return followUp.head + sqlLiteralBody(key) + QLatin1Char('\'') + followUp.where +
+           QLatin1Char('\'') + sqlLiteralBody(name) + QLatin1Char('\'');
+}
+
+void reconcile(const ReconciliationInstance& instance, Database& database,
+               const BranchIdentity& identity, CategoryKeyGenerator& keys) {
+    Query categories(database);
+    categories.close();
+    categories.setSql(instance.categoryStatement);
+    categories.open();
+
+    // The pairs are read in full first: the follow-up updates change the tables they come from.
+    const QList<Pair> pairs = readPairs(instance, database);
+    const FieldContext fieldContext{identity, QDate(), database.locale(), {}, nullptr};
+    const auto isTaken = [&](const QString& key) {
+        return categories.locate(instance.keyColumn, key);
+    };
+    for (qsizetype index = 0; index < pairs.size(); ++index) {
+        const Pair& pair = pairs.at(index);
+        if (categories.locate(instance.lookupColumn, pair.lookup))
+            continue;
+        const QString key = pair.key.isEmpty() ? keys.generate(instance.keyForm, identity.hotelId,
+                                                               int(index + 1), isTaken)
+                                               : pair.key;
+        categories.append();
+        writeFields(categories, instance.leadingFields, fieldContext);
+        categories.setField(instance.keyColumn, key);
+        categories.setField(instance.nameColumn, pair.name);
+        writeFields(categories, instance.fixedFields, fieldContext);
+        categories.post();
+        keys.noteGiven(key);
+
+        const QString newKey = categories.fieldText(instance.keyColumn);
+        const QString newName = categories.fieldText(instance.nameColumn);
+        for (const FollowUpTemplate& followUp : instance.followUps)
+            database.execute(followUpStatement(followUp, newKey, newName));
+    }
+}
+
+} // namespace kestrel

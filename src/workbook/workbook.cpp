@@ -1,0 +1,31 @@
+#include "workbook/workbook.h"
+
+#include "text/errors.h"
+#include "text/textrules.h"
+
+namespace kestrel {
+
+namespace {
+
+QString columnLetters(int column) {
+    QString letters;
+    for (int n = column; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(static_cast<char16_t>(u'A' + (n - 1) % 26)));
+    return letters;
+}
+
+} // namespace
+
+QString cellText(const Workbook& book, int sheet, int row, int column, const QLocale& locale) {
+    const CellValue value = book.cell(sheet, row, column);
+    if (value.type != CellValue::Type::Error)
+        return cellToText(value, locale);
+    throw ConversionError(
+        QStringLiteral("文件“%1”的工作表“%2”第%3行第%4列（%5%3）是错误值 %6，无法转换为文本")
+            .arg(book.filePath(), book.worksheetName(sheet))
+            .arg(row)
+            .arg(column)
+            .arg(columnLetters(column), errorCodeText(value.errorCode)));
+}
+
+} // namespace kestrel

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "text/cellvalue.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QString>
+#include <memory>
+
+namespace kestrel {
+
+// A template workbook opened for one import run. Worksheets, rows and columns count from 1.
+// Worksheet n is the n-th worksheet in the workbook's sheet order; chart, macro and dialog sheets
+// are not counted. Values set with setCell() live in memory only: nothing is ever saved.
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+
+    virtual QString filePath() const = 0;
+    virtual int worksheetCount() const = 0;
+    // Throws WorkbookError naming the file and the worksheet when it is not there.
+    virtual QString worksheetName(int sheet) const = 0;
+    // The number of the last row holding any cell record (formatted blanks included); 0 when the
+    // worksheet is empty. Throws WorkbookError when the worksheet is not there.
+    virtual int lastRow(int sheet) const = 0;
+    // A cell outside the used range is blank. Throws WorkbookError when the worksheet is not there.
+    virtual CellValue cell(int sheet, int row, int column) const = 0;
+    virtual void setCell(int sheet, int row, int column, const CellValue& value) = 0;
+};
+
+// Opens an Excel 97-2003 (BIFF8) or Excel 5/95 (BIFF5) workbook. Throws WorkbookError, in
+// Chinese, naming the file and what is wrong with it.
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path);
+// The same from the file's bytes already in memory; name is used in error messages.
+std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name);
+
+// Reads a cell as text by the cell-to-text rule; an error cell throws ConversionError naming the
+// file, worksheet, row, column and the error.
+QString cellText(const Workbook& book, int sheet, int row, int column, const QLocale& locale);
+
+} // namespace kestrel

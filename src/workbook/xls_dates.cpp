@@ -1,0 +1,39 @@
+#include "workbook/xls_dates.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestrel::xls {
+namespace {
+
+constexpr qint64 kSecondsPerDay = 86400;
+constexpr double kLastSerial1900 = 2958466.0; // 10000-01-01
+constexpr double kLastSerial1904 = kLastSerial1900 - 1462.0;
+
+} // namespace
+
+CellValue dateTimeFromSerial(double serial, bool date1904) {
+    const double limit = date1904 ? kLastSerial1904 : kLastSerial1900;
+    if (!(serial >= 0.0) || serial >= limit) {
+        return CellValue::fromNumber(serial);
+    }
+    const auto seconds = static_cast<qint64>(std::llround(serial * double(kSecondsPerDay)));
+    qint64 days = seconds / kSecondsPerDay;
+    const auto secondOfDay = static_cast<int>(seconds % kSecondsPerDay);
+    if (days >= qint64(limit)) {
+        return CellValue::fromNumber(serial); // rounded up past the last day
+    }
+    QDate day;
+    if (date1904) {
+        day = QDate(1904, 1, 1).addDays(days);
+    } else if (days >= 61) {
+        day = QDate(1899, 12, 30).addDays(days);
+    } else if (days >= 1) {
+        day = QDate(1899, 12, 31).addDays(std::min<qint64>(days, 59));
+    } else {
+        day = QDate(1899, 12, 30);
+    }
+    return CellValue::fromDateTime(day, QTime(0, 0).addSecs(secondOfDay));
+}
+
+} // namespace kestrel::xls

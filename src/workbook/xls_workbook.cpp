@@ -1,0 +1,180 @@
+#include "workbook/xls_workbook.h"
+
+#include "text/errors.h"
+#include "workbook/xls_compound_file.h"
+#include "workbook/xls_dates.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace kestrel {
+namespace {
+
+// Larger than any template; bounds the memory a wrong file can take.
+constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
+constexpr int kMaxRows = 65536;
+constexpr int kMaxColumns = 256;
+
+QString shownPath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+WorkbookError openError(const QString& path, const QString& reason) {
+    return WorkbookError(QStringLiteral("无法打开模板文件 %1：%2").arg(shownPath(path), reason));
+}
+
+QString faultText(xls::FileFault fault, const QByteArray& bytes) {
+    switch (fault) {
+    case xls::FileFault::NotWorkbook:
+        if (bytes.startsWith("PK\x03\x04")) {
+            return QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿，而是 .xlsx 等新格式的文件，"
+                                  "请在 Excel 中另存为“Excel 97-2003 工作簿”");
+        }
+        return QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿");
+    case xls::FileFault::OldFormat:
+        return QStringLiteral("是 Excel 4.0 或更早版本的文件，请在 Excel 中另存为“Excel 97-2003 "
+                              "工作簿”");
+    case xls::FileFault::Encrypted:
+        return QStringLiteral("工作簿设有密码保护，无法读取");
+    case xls::FileFault::TooLarge:
+        return QStringLiteral("文件过大，不是模板工作簿");
+    case xls::FileFault::Damaged:
+        break;
+    }
+    return QStringLiteral("文件已损坏或不完整");
+}
+
+} // namespace
+
+namespace xls {
+
+XlsWorkbook::XlsWorkbook(QString path, ParsedWorkbook parsed)
+    : m_path(std::move(path)), m_book(std::move(parsed)),
+      m_overrideLastRow(m_book.worksheets.size(), 0) {}
+
+const ParsedSheet& XlsWorkbook::worksheet(int sheet) const {
+    if (sheet < 1 || sheet > worksheetCount()) {
+        throw WorkbookError(
+            QStringLiteral("%1 中没有第 %2 个工作表").arg(shownPath(m_path)).arg(sheet));
+    }
+    return m_book.worksheets[std::size_t(sheet - 1)];
+}
+
+void XlsWorkbook::checkPosition(int sheet, int row, int column) const {
+    worksheet(sheet);
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
+        throw WorkbookError(QStringLiteral("%1 的第 %2 个工作表中没有第 %3 行第 %4 列的单元格")
+                                .arg(shownPath(m_path))
+                                .arg(sheet)
+                                .arg(row)
+                                .arg(column));
+    }
+}
+
+quint64 XlsWorkbook::overrideKey(int sheet, int row, int column) {
+    return (quint64(sheet) << 32) | (quint64(row) << 9) | quint64(column);
+}
+
+QString XlsWorkbook::worksheetName(int sheet) const {
+    return worksheet(sheet).name;
+}
+
+int XlsWorkbook::lastRow(int sheet) const {
+    return std::max(worksheet(sheet).cells.lastRow, m_overrideLastRow[std::size_t(sheet - 1)]);
+}
+
+CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
+    checkPosition(sheet, row, column);
+    if (!m_overrides.isEmpty()) {
+        const auto it = m_overrides.constFind(overrideKey(sheet, row, column));
+        if (it != m_overrides.constEnd()) {
+            return *it;
+        }
+    }
+    const StoredCell* stored =
+        worksheet(sheet).cells.find(std::uint32_t(row - 1), std::uint32_t(column - 1));
+    if (!stored) {
+        return CellValue::blank();
+    }
+    switch (stored->kind) {
+    case StoredCell::Number:
+        return CellValue::fromNumber(stored->number);
+    case StoredCell::Date:
+        return dateTimeFromSerial(stored->number, m_book.date1904);
+    case StoredCell::Text:
+        return CellValue::fromText(m_book.strings[stored->textIndex()]);
+    case StoredCell::Boolean:
+        return CellValue::fromBoolean(stored->code != 0);
+    case StoredCell::Error:
+        return CellValue::fromError(stored->code);
+    }
+    return CellValue::blank();
+}
+
+void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {
+    checkPosition(sheet, row, column);
+    m_overrides.insert(overrideKey(sheet, row, column), value);
+    // Writing a value into a row below the used range makes the range reach it.
+    if (!value.isBlank()) {
+        int& last = m_overrideLastRow[std::size_t(sheet - 1)];
+        last = std::max(last, row);
+    }
+}
+
+} // namespace xls
+
+namespace {
+
+// Takes the bytes by value so that a file read here is freed once its stream is copied out.
+std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name) {
+    if (bytes.isEmpty()) {
+        throw openError(name,
+                        QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
+    }
+    if (bytes.size() > kMaxFileSize) {
+        throw openError(name, faultText(xls::FileFault::TooLarge, bytes));
+    }
+    const QByteArray head = bytes.left(8);
+    try {
+        QByteArray stream = xls::extractWorkbookStream(bytes);
+        bytes = QByteArray();
+        return std::make_unique<xls::XlsWorkbook>(name, xls::parseWorkbookStream(stream));
+    } catch (const xls::FormatError& error) {
+        throw openError(name, faultText(error.fault, head));
+    } catch (const std::bad_alloc&) {
+        throw openError(name, faultText(xls::FileFault::Damaged, head));
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        throw openError(path, QStringLiteral("文件不存在"));
+    }
+    if (info.isDir()) {
+        throw openError(path, QStringLiteral("这是一个文件夹，不是工作簿文件"));
+    }
+    if (info.size() > kMaxFileSize) {
+        throw openError(path, faultText(xls::FileFault::TooLarge, {}));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+    }
+    file.close();
+    return openFromBytes(std::move(bytes), path);
+}
+
+std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
+    return openFromBytes(bytes, name);
+}
+
+} // namespace kestrel

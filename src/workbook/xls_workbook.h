@@ -1,0 +1,35 @@
+#pragma once
+
+#include "workbook/workbook.h"
+#include "workbook/xls_workbook_parser.h"
+
+#include <QHash>
+#include <vector>
+
+namespace kestrel::xls {
+
+// A workbook read whole into memory at open. Cell values set by the run are kept in an
+// override map beside the file's cells.
+class XlsWorkbook final : public Workbook {
+public:
+    XlsWorkbook(QString path, ParsedWorkbook parsed);
+
+    QString filePath() const override { return m_path; }
+    int worksheetCount() const override { return int(m_book.worksheets.size()); }
+    QString worksheetName(int sheet) const override;
+    int lastRow(int sheet) const override;
+    CellValue cell(int sheet, int row, int column) const override;
+    void setCell(int sheet, int row, int column, const CellValue& value) override;
+
+private:
+    const ParsedSheet& worksheet(int sheet) const;
+    void checkPosition(int sheet, int row, int column) const;
+    static quint64 overrideKey(int sheet, int row, int column);
+
+    QString m_path;
+    ParsedWorkbook m_book;
+    QHash<quint64, CellValue> m_overrides;
+    std::vector<int> m_overrideLastRow; // per worksheet
+};
+
+} // namespace kestrel::xls
