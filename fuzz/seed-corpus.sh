@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Copies the shared .xls corpus into a working fuzz corpus folder: seed-corpus.sh WORK_DIR [SEED_DIR]
-# Inputs the fuzzer found in earlier runs stay; seeds already there are left as they are.
+# Copies the seeds into a working fuzz corpus folder: seed-corpus.sh WORK_DIR [SEED_DIR]
+# The seeds are the shared .xls corpus (or SEED_DIR) and the files of fuzz/seeds, built for kinds
+# the corpus lacks. Inputs the fuzzer found in earlier runs stay; seeds already there are left as
+# they are.
 set -euo pipefail
 
 work_dir=${1:?usage: seed-corpus.sh WORK_DIR [SEED_DIR]}
@@ -13,7 +15,7 @@ if [[ ! -d $seed_dir ]]; then
 fi
 mkdir -p "$work_dir"
 copied=0
-for seed in "$seed_dir"/*.xls; do
+for seed in "$seed_dir"/*.xls "$repo_dir"/fuzz/seeds/*.xls; do
     [[ -f $seed ]] || continue
     target="$work_dir/seed-$(basename "$seed")"
     if [[ ! -e $target ]]; then

@@ -3,6 +3,7 @@
 // sanitizer report, a hang or runaway memory is a finding.
 
 #include "text/cellvalue.h"
+#include "text/codepage.h"
 #include "text/errors.h"
 #include "text/textrules.h"
 #include "workbook/workbook.h"
@@ -106,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     std::unique_ptr<kestrel::Workbook> book;
     try {
-        book = kestrel::openXlsWorkbookFromBytes(bytes, QStringLiteral("fuzz.xls"));
+        book = kestrel::openXlsWorkbookFromBytes(bytes, QStringLiteral("fuzz.xls"),
+                                                 kestrel::ansiCodePage(locale));
     } catch (const kestrel::WorkbookError&) {
         return 0; // a clean refusal is the expected answer for most inputs
     }

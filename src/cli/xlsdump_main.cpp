@@ -6,9 +6,11 @@
 #include "workbook/workbook.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
 #include <QStringList>
 #include <cstdio>
+#include <optional>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -94,6 +96,18 @@ void dump(const kestrel::Workbook& book, int sheet) {
     }
 }
 
+// An Excel 5/95 workbook that does not name the code page of its texts was read in this
+// computer's; say which, so that garbled text can be told from a wrong guess.
+void noteAssumedCodePage(const kestrel::Workbook& book) {
+    if (const std::optional<int> codePage = book.assumedCodePage()) {
+        const QString note =
+            QStringLiteral("注意：%1 没有注明文字的代码页，已按本机的代码页 %2 读取")
+                .arg(QDir::toNativeSeparators(book.filePath()))
+                .arg(*codePage);
+        std::fprintf(stderr, "%s\n", note.toUtf8().constData());
+    }
+}
+
 int usage() {
     std::fputs("usage: kestrel-xlsdump FILE [SHEET]\n", stderr);
     return kExitUsage;
@@ -120,6 +134,7 @@ int main(int argc, char* argv[]) {
     }
     try {
         const std::unique_ptr<kestrel::Workbook> book = kestrel::openXlsWorkbook(args.at(0));
+        noteAssumedCodePage(*book);
         dump(*book, sheet);
     } catch (const kestrel::Error& error) {
         std::fflush(stdout);

@@ -211,4 +211,69 @@ QByteArray encodeCodePage(const QString& text, int codePage) {
 #endif
 }
 
+int ansiCodePage(const QLocale& locale) {
+    // The script decides first: it tells Serbian, Azerbaijani or Uzbek in Cyrillic from the
+    // same languages in Latin letters, and Traditional from Simplified Chinese.
+    switch (locale.script()) {
+    case QLocale::SimplifiedHanScript:
+        return 936;
+    case QLocale::TraditionalHanScript:
+        return 950;
+    case QLocale::CyrillicScript:
+        return 1251;
+    case QLocale::GreekScript:
+        return 1253;
+    case QLocale::HebrewScript:
+        return 1255;
+    case QLocale::ArabicScript:
+        return 1256;
+    case QLocale::ThaiScript:
+        return 874;
+    default:
+        break;
+    }
+    switch (locale.language()) {
+    case QLocale::Japanese:
+        return 932;
+    case QLocale::Korean:
+        return 949;
+    case QLocale::Albanian:
+    case QLocale::Bosnian:
+    case QLocale::Croatian:
+    case QLocale::Czech:
+    case QLocale::Hungarian:
+    case QLocale::Polish:
+    case QLocale::Romanian:
+    case QLocale::Serbian:
+    case QLocale::Slovak:
+    case QLocale::Slovenian:
+    case QLocale::Turkmen:
+        return 1250;
+    case QLocale::Azerbaijani:
+    case QLocale::Turkish:
+    case QLocale::Uzbek:
+        return 1254;
+    case QLocale::Estonian:
+    case QLocale::Latvian:
+    case QLocale::Lithuanian:
+        return 1257;
+    case QLocale::Vietnamese:
+        return 1258;
+    default:
+        return 1252;
+    }
+}
+
+int systemAnsiCodePage() {
+#ifdef _WIN32
+    // A system set to UTF-8 for non-Unicode programs wrote its old files in another code page;
+    // the user's locale is the better guess then.
+    const UINT systemCodePage = GetACP();
+    if (systemCodePage != CP_UTF8) {
+        return static_cast<int>(systemCodePage);
+    }
+#endif
+    return ansiCodePage(QLocale::system());
+}
+
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 
 namespace kestrel {
@@ -10,5 +11,13 @@ namespace kestrel {
 // decoding; characters a code page cannot hold encode as '?'.
 QString decodeCodePage(const QByteArray& bytes, int codePage);
 QByteArray encodeCodePage(const QString& text, int codePage);
+
+// The code page Windows uses for 8-bit text under a locale (its "ANSI code page"): 936 for
+// Simplified Chinese, 950 Traditional Chinese, 932 Japanese, 949 Korean, 1251 Cyrillic script,
+// 1250 Central European, 1253 Greek, 1254 Turkish, 1255 Hebrew, 1256 Arabic script, 1257 Baltic,
+// 1258 Vietnamese, 874 Thai, else 1252.
+int ansiCodePage(const QLocale& locale);
+// This computer's ANSI code page: the system's on Windows, else that of QLocale::system().
+int systemAnsiCodePage();
 
 } // namespace kestrel

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "text/cellvalue.h"
+#include "text/codepage.h"
 
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace kestrel {
 
@@ -26,13 +28,20 @@ public:
     // A cell outside the used range is blank. Throws WorkbookError when the worksheet is not there.
     virtual CellValue cell(int sheet, int row, int column) const = 0;
     virtual void setCell(int sheet, int row, int column, const CellValue& value) = 0;
+    // The code page the workbook's texts were read in when the file names none and the choice
+    // mattered (an Excel 5/95 workbook without a CODEPAGE record holding text beyond ASCII).
+    virtual std::optional<int> assumedCodePage() const { return std::nullopt; }
 };
 
 // Opens an Excel 97-2003 (BIFF8) or Excel 5/95 (BIFF5) workbook. Throws WorkbookError, in
-// Chinese, naming the file and what is wrong with it.
-std::unique_ptr<Workbook> openXlsWorkbook(const QString& path);
+// Chinese, naming the file and what is wrong with it. An Excel 5/95 workbook stores its texts in
+// the code page of the computer that wrote it; one that does not say which is read in
+// ansiCodePage, as Windows does with this computer's code page.
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path,
+                                          int ansiCodePage = systemAnsiCodePage());
 // The same from the file's bytes already in memory; name is used in error messages.
-std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name);
+std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name,
+                                                   int ansiCodePage = systemAnsiCodePage());
 
 // Reads a cell as text by the cell-to-text rule; an error cell throws ConversionError naming the
 // file, worksheet, row, column and the error.

@@ -81,6 +81,23 @@ void FragmentReader::skip(std::size_t count) {
     }
 }
 
+QByteArray FragmentReader::bytes(std::size_t count) {
+    QByteArray out;
+    out.reserve(qsizetype(std::min<std::size_t>(count, 65536)));
+    while (count > 0) {
+        settle();
+        if (m_index >= m_fragments.size()) {
+            damaged();
+        }
+        const std::size_t step = std::min(count, available());
+        out.append(reinterpret_cast<const char*>(m_fragments[m_index].data + m_offset),
+                   qsizetype(step));
+        m_offset += step;
+        count -= step;
+    }
+    return out;
+}
+
 QString FragmentReader::chars(std::size_t count, bool highByte) {
     QString text;
     text.reserve(qsizetype(std::min<std::size_t>(count, 65536)));

@@ -2,6 +2,7 @@
 
 #include "workbook/xls_bytes.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,9 @@ namespace kestrel::xls {
 
 namespace record {
 constexpr std::uint16_t kFormula = 0x0006;
+// The FORMULA ids of Excel 3 and 4; some writers still use them in later files.
+constexpr std::uint16_t kFormulaBiff3 = 0x0206;
+constexpr std::uint16_t kFormulaBiff4 = 0x0406;
 constexpr std::uint16_t kEof = 0x000A;
 constexpr std::uint16_t kDateMode = 0x0022;
 constexpr std::uint16_t kFilePass = 0x002F;
@@ -78,6 +82,8 @@ public:
     std::uint16_t u16();
     std::uint32_t u32();
     void skip(std::size_t count);
+    // count bytes as they are, across fragment boundaries.
+    QByteArray bytes(std::size_t count);
     // count characters, 16-bit ones when highByte is set, else the low bytes of UTF-16.
     QString chars(std::size_t count, bool highByte);
     // BIFF8 XLUnicodeString: a 16-bit (or 8-bit, when shortLength) count, a flags byte and

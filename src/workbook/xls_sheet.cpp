@@ -34,7 +34,7 @@ void require(const Fragment& body, std::size_t size) {
 class SheetReader {
 public:
     SheetReader(RecordStream& stream, const SheetContext& context)
-        : m_stream(stream), m_context(context), m_codePage(context.codePage) {}
+        : m_stream(stream), m_context(context) {}
 
     SheetCells read(std::size_t offset) {
         m_stream.seek(offset);
@@ -95,6 +95,8 @@ private:
             }
             break;
         case record::kFormula:
+        case record::kFormulaBiff3:
+        case record::kFormulaBiff4:
             formula(body);
             break;
         case record::kString:
@@ -195,13 +197,8 @@ private:
         if (m_context.biff8) {
             return reader.unicodeString(false);
         }
-        const std::uint16_t length = reader.u16();
-        QByteArray bytes;
-        bytes.reserve(length);
-        for (std::uint16_t i = 0; i < length; ++i) {
-            bytes.append(static_cast<char>(reader.u8()));
-        }
-        return decodeCodePage(bytes, m_codePage);
+        const QByteArray bytes = reader.bytes(reader.u16());
+        return m_codePage ? decodeCodePage(bytes, *m_codePage) : m_context.text->decode(bytes);
     }
 
     void label(const Record& rec) {
@@ -291,7 +288,7 @@ private:
 
     RecordStream& m_stream;
     const SheetContext& m_context;
-    int m_codePage;
+    std::optional<int> m_codePage; // from the worksheet's own CODEPAGE record
     SheetCells m_result;
     bool m_sorted = true;
     std::size_t m_pendingString = kNoPending;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workbook/xls_byte_text.h"
 #include "workbook/xls_records.h"
 
 #include <QString>
@@ -42,7 +43,7 @@ struct SheetCells {
 // What the workbook globals give the worksheet parser.
 struct SheetContext {
     bool biff8 = true;
-    int codePage = 1252;
+    ByteTextDecoder* text = nullptr; // BIFF5 texts; a worksheet's own CODEPAGE record wins
     const std::vector<bool>* dateXf = nullptr; // per XF index: the format shows a date
     std::size_t sharedStringCount = 0;
     std::vector<QString>* strings = nullptr; // shared strings first; other texts are appended

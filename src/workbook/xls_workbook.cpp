@@ -128,7 +128,7 @@ void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value
 namespace {
 
 // Takes the bytes by value so that a file read here is freed once its stream is copied out.
-std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name) {
+std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, int ansiCodePage) {
     if (bytes.isEmpty()) {
         throw openError(name,
                         QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
@@ -140,7 +140,8 @@ std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name) {
     try {
         QByteArray stream = xls::extractWorkbookStream(bytes);
         bytes = QByteArray();
-        return std::make_unique<xls::XlsWorkbook>(name, xls::parseWorkbookStream(stream));
+        return std::make_unique<xls::XlsWorkbook>(name,
+                                                  xls::parseWorkbookStream(stream, ansiCodePage));
     } catch (const xls::FormatError& error) {
         throw openError(name, faultText(error.fault, head));
     } catch (const std::bad_alloc&) {
@@ -150,7 +151,7 @@ std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name) {
 
 } // namespace
 
-std::unique_ptr<Workbook> openXlsWorkbook(const QString& path) {
+std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, int ansiCodePage) {
     const QFileInfo info(path);
     if (!info.exists()) {
         throw openError(path, QStringLiteral("文件不存在"));
@@ -170,11 +171,12 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path) {
         throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
     }
     file.close();
-    return openFromBytes(std::move(bytes), path);
+    return openFromBytes(std::move(bytes), path, ansiCodePage);
 }
 
-std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
-    return openFromBytes(bytes, name);
+std::unique_ptr<Workbook> openXlsWorkbookFromBytes(const QByteArray& bytes, const QString& name,
+                                                   int ansiCodePage) {
+    return openFromBytes(bytes, name, ansiCodePage);
 }
 
 } // namespace kestrel

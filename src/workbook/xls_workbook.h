@@ -20,6 +20,7 @@ public:
     int lastRow(int sheet) const override;
     CellValue cell(int sheet, int row, int column) const override;
     void setCell(int sheet, int row, int column, const CellValue& value) override;
+    std::optional<int> assumedCodePage() const override { return m_book.assumedCodePage; }
 
 private:
     const ParsedSheet& worksheet(int sheet) const;

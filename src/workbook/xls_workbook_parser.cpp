@@ -1,6 +1,6 @@
 #include "workbook/xls_workbook_parser.h"
 
-#include "text/codepage.h"
+#include "workbook/xls_byte_text.h"
 #include "workbook/xls_decrypt.h"
 #include "workbook/xls_formats.h"
 #include "workbook/xls_sst.h"
@@ -21,10 +21,10 @@ struct SheetEntry {
 
 class GlobalsReader {
 public:
-    explicit GlobalsReader(const QByteArray& stream)
+    GlobalsReader(const QByteArray& stream, int assumedCodePage)
         : m_stream(reinterpret_cast<const unsigned char*>(stream.constData()),
                    std::size_t(stream.size())),
-          m_size(std::size_t(stream.size())) {}
+          m_size(std::size_t(stream.size())), m_text(assumedCodePage) {}
 
     ParsedWorkbook read() {
         readBof();
@@ -62,7 +62,7 @@ private:
             break; // decrypted before the globals are read
         case record::kCodePage:
             if (body.size >= 2) {
-                m_codePage = readU16(body.data);
+                m_text.setCodePage(readU16(body.data));
             }
             break;
         case record::kDateMode:
@@ -95,12 +95,7 @@ private:
             return reader.unicodeString(shortLength);
         }
         const std::size_t length = shortLength ? reader.u8() : reader.u16();
-        QByteArray bytes;
-        bytes.reserve(qsizetype(length));
-        for (std::size_t i = 0; i < length; ++i) {
-            bytes.append(static_cast<char>(reader.u8()));
-        }
-        return decodeCodePage(bytes, m_codePage);
+        return m_text.decode(reader.bytes(length));
     }
 
     void format(const Record& rec) {
@@ -145,7 +140,7 @@ private:
         const std::vector<bool> dates = dateXfs();
         SheetContext context;
         context.biff8 = m_book.biff8;
-        context.codePage = m_codePage;
+        context.text = &m_text;
         context.dateXf = &dates;
         context.sharedStringCount = m_book.strings.size();
         context.strings = &m_book.strings;
@@ -163,12 +158,13 @@ private:
             }
         }
         m_book.strings.shrink_to_fit();
+        m_book.assumedCodePage = m_text.assumedCodePageUsed();
     }
 
     RecordStream m_stream;
     std::size_t m_size;
     ParsedWorkbook m_book;
-    int m_codePage = 1252;
+    ByteTextDecoder m_text;
     std::map<std::uint16_t, bool> m_formats; // id -> shows a date
     std::vector<std::uint16_t> m_xfFormats;
     std::vector<SheetEntry> m_sheets;
@@ -176,9 +172,9 @@ private:
 
 } // namespace
 
-ParsedWorkbook parseWorkbookStream(const QByteArray& stream) {
+ParsedWorkbook parseWorkbookStream(const QByteArray& stream, int assumedCodePage) {
     const QByteArray plain = decryptWithDefaultPassword(stream);
-    return GlobalsReader(plain).read();
+    return GlobalsReader(plain, assumedCodePage).read();
 }
 
 } // namespace kestrel::xls

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace kestrel::xls {
@@ -18,11 +19,14 @@ struct ParsedSheet {
 struct ParsedWorkbook {
     bool biff8 = true;
     bool date1904 = false;
+    // Set when the file names no code page for its 8-bit texts and some were not plain ASCII.
+    std::optional<int> assumedCodePage;
     std::vector<QString> strings;
     std::vector<ParsedSheet> worksheets;
 };
 
-// Parses a BIFF5 or BIFF8 workbook stream. Throws FormatError.
-ParsedWorkbook parseWorkbookStream(const QByteArray& stream);
+// Parses a BIFF5 or BIFF8 workbook stream; BIFF5 texts of a workbook without a CODEPAGE record
+// are read in assumedCodePage. Throws FormatError.
+ParsedWorkbook parseWorkbookStream(const QByteArray& stream, int assumedCodePage);
 
 } // namespace kestrel::xls

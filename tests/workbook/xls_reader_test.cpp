@@ -63,16 +63,6 @@ TEST(XlsReader, Biff5TextInCodePage936) {
     EXPECT_EQ(1234.0, book->cell(1, 2, 3).number);
 }
 
-TEST(XlsReader, Biff5WithoutCodePageRecordIsWindows1252) {
-    WorkbookSpec layout;
-    layout.biff8 = false;
-    layout.globals = xfRecords({0});
-    const QByteArray bytes("Caf\xE9 \x80", 6);
-    layout.sheets.push_back(
-        {QStringLiteral("S"), 0, record(0x0204, cellHeader(0, 0) + le16(6) + bytes)});
-    EXPECT_EQ(QStringLiteral("Café €"), open(layout)->cell(1, 1, 1).text);
-}
-
 TEST(XlsReader, SharedStringSplitInsideTheCharactersSwitchesWidth) {
     // "青雁ABC": the SST record ends after the two Chinese characters (16-bit); the CONTINUE
     // record starts with a flags byte saying the rest is 8-bit.

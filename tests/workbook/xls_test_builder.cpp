@@ -59,11 +59,11 @@ QByteArray boolErrCell(std::uint16_t row, std::uint16_t column, std::uint8_t val
 }
 
 QByteArray formulaCell(std::uint16_t row, std::uint16_t column, const QByteArray& result,
-                       std::uint16_t xf) {
+                       std::uint16_t xf, std::uint16_t id) {
     // result, flags, chn, then a formula of one token (ptgInt 1)
     const QByteArray tokens = QByteArray("\x1E\x01\x00", 3);
-    return record(0x0006, cellHeader(row, column, xf) + result + le16(0) + le32(0) +
-                              le16(std::uint16_t(tokens.size())) + tokens);
+    return record(id, cellHeader(row, column, xf) + result + le16(0) + le32(0) +
+                          le16(std::uint16_t(tokens.size())) + tokens);
 }
 
 QByteArray formulaSpecialResult(std::uint8_t type, std::uint8_t value) {

@@ -24,9 +24,10 @@ QByteArray numberCell(std::uint16_t row, std::uint16_t column, double value, std
 QByteArray labelSstCell(std::uint16_t row, std::uint16_t column, std::uint32_t index);
 QByteArray blankCell(std::uint16_t row, std::uint16_t column);
 QByteArray boolErrCell(std::uint16_t row, std::uint16_t column, std::uint8_t value, bool isError);
-// A FORMULA record with its cached result: 8 bytes as stored.
+// A FORMULA record with its cached result: 8 bytes as stored. id 0x0206 and 0x0406 are the
+// FORMULA ids of Excel 3 and 4, with the same layout.
 QByteArray formulaCell(std::uint16_t row, std::uint16_t column, const QByteArray& result,
-                       std::uint16_t xf = 0);
+                       std::uint16_t xf = 0, std::uint16_t id = 0x0006);
 QByteArray formulaSpecialResult(std::uint8_t type, std::uint8_t value = 0);
 
 struct SheetSpec {

@@ -94,4 +94,20 @@ TEST(CodePage, OtherCodePagesAndFallbacks) {
     EXPECT_TRUE(kestrel::decodeCodePage(QByteArray("A\xC7"), 936).startsWith(u'A'));
 }
 
+TEST(CodePage, AnsiCodePageOfALocale) {
+    // The script decides before the language: Serbian, Azerbaijani and Chinese come in two.
+    const std::pair<const char*, int> cases[] = {
+        {"zh_CN", 936},  {"zh_SG", 936},       {"zh_TW", 950},       {"zh_HK", 950},
+        {"ja_JP", 932},  {"ko_KR", 949},       {"ru_RU", 1251},      {"uk_UA", 1251},
+        {"sr_RS", 1251}, {"sr_Latn_RS", 1250}, {"az_Cyrl_AZ", 1251}, {"az_AZ", 1254},
+        {"pl_PL", 1250}, {"cs_CZ", 1250},      {"el_GR", 1253},      {"tr_TR", 1254},
+        {"he_IL", 1255}, {"ar_SA", 1256},      {"fa_IR", 1256},      {"lt_LT", 1257},
+        {"vi_VN", 1258}, {"th_TH", 874},       {"en_US", 1252},      {"de_DE", 1252},
+        {"C", 1252},
+    };
+    for (const auto& [name, codePage] : cases) {
+        EXPECT_EQ(codePage, kestrel::ansiCodePage(QLocale(QString::fromLatin1(name)))) << name;
+    }
+}
+
 } // namespace

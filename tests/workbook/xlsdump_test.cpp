@@ -17,11 +17,12 @@ struct DumpResult {
     QByteArray err;
 };
 
-DumpResult dump(const QStringList& arguments) {
+DumpResult dump(const QStringList& arguments,
+                const QString& locale = QStringLiteral("en_US.UTF-8")) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
     process.setProcessEnvironment(env);
     process.start(binDir() + QStringLiteral("/kestrel-xlsdump"), arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
@@ -86,6 +87,35 @@ TEST(XlsDump, BadFilesAndMissingSheetsExitWithTwo) {
         QString::fromUtf8(notXls.err).contains(QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿")));
 
     EXPECT_EQ(2, dump({dir.filePath(QStringLiteral("none.xls"))}).exitCode);
+}
+
+TEST(XlsDump, NamesTheCodePageItAssumedForOldText) {
+    // An Excel 5/95 file without a CODEPAGE record: "会员" in GBK.
+    const QByteArray gbk("\xBB\xE1\xD4\xB1");
+    WorkbookSpec layout;
+    layout.biff8 = false;
+    layout.globals = xfRecords({0});
+    layout.sheets.push_back(
+        {QStringLiteral("Sheet1"), 0, record(0x0204, cellHeader(0, 0) + le16(4) + gbk)});
+    QTemporaryDir dir;
+    const QString path =
+        writeFile(dir, QStringLiteral("old.xls"), compoundFile(workbookStream(layout)));
+
+    const DumpResult chinese = dump({path}, QStringLiteral("zh_CN.UTF-8"));
+    EXPECT_EQ(0, chinese.exitCode);
+    EXPECT_EQ(QByteArray("rows\t1\n1\t1\ttext\t会员\n"), chinese.out);
+    EXPECT_TRUE(QString::fromUtf8(chinese.err).contains(QStringLiteral("代码页 936")))
+        << chinese.err.constData();
+    const DumpResult american = dump({path});
+    EXPECT_EQ(QByteArray("rows\t1\n1\t1\ttext\t»áÔ±\n"), american.out);
+    EXPECT_TRUE(QString::fromUtf8(american.err).contains(QStringLiteral("代码页 1252")));
+
+    layout.globals = record(0x0042, le16(936)) + layout.globals;
+    const QString named =
+        writeFile(dir, QStringLiteral("named.xls"), compoundFile(workbookStream(layout)));
+    const DumpResult withRecord = dump({named});
+    EXPECT_EQ(QByteArray("rows\t1\n1\t1\ttext\t会员\n"), withRecord.out);
+    EXPECT_TRUE(withRecord.err.isEmpty()) << withRecord.err.constData();
 }
 
 TEST(XlsDump, UsageErrorsExitWith64) {
