@@ -58,6 +58,15 @@ TEST_F(DemoImportsCli, ImportsTheSampleTemplatesAndReportsEachBlockInOrder) {
                    QStringLiteral("UnitID NOT IN (SELECT UnitName FROM Sys_Unit)")),
               0);
     EXPECT_EQ(rows(QStringLiteral("HR_Department"), QStringLiteral("HotelID <> '01'")), 0);
+    // Departments created in the same run, within a millisecond, still get different keys.
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(DISTINCT DepartmentSN) FROM HR_Department")),
+              rows(QStringLiteral("HR_Department")));
+    EXPECT_GE(rows(QStringLiteral("HR_Department")), 2);
+    // A unit named by both worksheets is created once.
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(DISTINCT UnitName) FROM Sys_Unit")),
+              rows(QStringLiteral("Sys_Unit")));
+    EXPECT_EQ(
+        rows(QStringLiteral("SN_HandBrand"), QStringLiteral("HandSex NOT IN ('男宾', '女宾')")), 0);
 
     // A second run finds every row and every category and writes nothing.
     const QStringList tables = {QStringLiteral("SN_RoomDetail"), QStringLiteral("SN_HandBrand"),
