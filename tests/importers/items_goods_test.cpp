@@ -9,45 +9,21 @@ const QString kTemplate = QStringLiteral("青雁营业项目资料模板.xls");
 const QString kItemsDone = QStringLiteral("项目资料执行完毕!");
 const QString kGoodsDone = QStringLiteral("吧台库存项目执行完毕!");
 
-// A good service item: every column filled.
-QStringList item(const QString& code, const QString& type = QStringLiteral("足疗"),
-                 const QString& unit = QStringLiteral("位")) {
-    return {type,
-            code,
-            QStringLiteral("项目") + code,
-            unit,
-            QStringLiteral("20"),
-            QStringLiteral("98"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("60"),
-            QStringLiteral("2"),
-            QStringLiteral("30"),
-            QStringLiteral("y"),
-            QStringLiteral("10"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("0.8")};
+// Texts separated by "|"; an empty one leaves its cell blank.
+QStringList cells(const char* texts) {
+    return QString::fromUtf8(texts).split(QLatin1Char('|'));
 }
 
-// A good goods item: every column filled.
+// A good service item and a good goods item: every column filled.
+QStringList item(const QString& code, const QString& type = QStringLiteral("足疗"),
+                 const QString& unit = QStringLiteral("位")) {
+    return QStringList{type, code, QStringLiteral("项目") + code, unit} +
+           cells("20|98|y|y|y|60|2|30|y|10|y|y|y|0.8");
+}
 QStringList goods(const QString& code, const QString& type = QStringLiteral("饮料"),
                   const QString& unit = QStringLiteral("瓶")) {
-    return {type,
-            code,
-            QStringLiteral("商品") + code,
-            unit,
-            QStringLiteral("2"),
-            QStringLiteral("8.5"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("1"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("y"),
-            QStringLiteral("0.9")};
+    return QStringList{type, code, QStringLiteral("商品") + code, unit} +
+           cells("2|8.5|y|y|1|y|y|y|0.9");
 }
 
 class ItemsGoodsTest : public BranchImportTest {
@@ -103,10 +79,9 @@ TEST_P(ItemsGoodsTest, ItemDefaultsAndFlags) {
                        QStringLiteral("isGive || isNeedRoom || isTime || isSaleTc || "
                                       "IsMarketPrice || isJiFen || IsAgio")),
               QStringLiteral("yyyyyyy"));
-    // The unit name, not a unit key; the branch number but nothing else of the identity.
-    EXPECT_EQ(itemText(QStringLiteral("F1"), QStringLiteral("UnitID || HotelID || MokuanID || "
-                                                            "DishName || isStop || isTransfer")),
-              QStringLiteral("位0101SN项目F1nn"));
+    // The unit name, not a unit key; the branch number.
+    EXPECT_EQ(itemText(QStringLiteral("F1"), QStringLiteral("UnitID || HotelID || DishName")),
+              QStringLiteral("位0101项目F1"));
 }
 
 TEST_P(ItemsGoodsTest, ItemTypesAndUnitsAreReconciled) {
@@ -175,9 +150,8 @@ TEST_P(ItemsGoodsTest, GoodsRowReadsBackPriceAndUnitAndWritesItsPriceRow) {
                                    "NowAvgPrice=Price AND HighPrice=Price AND LowerPrice=Price AND "
                                    "HighNumber=10000 AND LowerNumber=1000 AND InToKcBL=1")),
               1);
-    EXPECT_EQ(goodsText(g1, QStringLiteral("UnitID || InUnitID || GoodsName || GoodsTypeName || "
-                                           "isWater || isStop || Select_Flag || isTransfer")),
-              QStringLiteral("瓶瓶商品G1饮料ynnn"));
+    EXPECT_EQ(goodsText(g1, QStringLiteral("UnitID || InUnitID || GoodsName || GoodsTypeName")),
+              QStringLiteral("瓶瓶商品G1饮料"));
     EXPECT_EQ(priceText(g1, QStringLiteral("HotelID || MokuanID || isGive || isSaleTc || "
                                            "isMarketPrice || isJiFen || isAgio || isTransfer")),
               QStringLiteral("0101SNyyyyyn"));

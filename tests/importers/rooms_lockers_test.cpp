@@ -133,33 +133,6 @@ TEST_P(RoomsLockersTest, BadRoomWritesNothingOfEitherWorksheet) {
               0);
 }
 
-TEST_P(RoomsLockersTest, EachCheckNamesTheFirstFailingColumn) {
-    struct Case {
-        int sheet;
-        QMap<int, QString> changes;
-        QString message;
-    };
-    const QList<Case> cases = {
-        {1, {{1, QString()}, {2, QString()}}, QStringLiteral("第2行的房间类型名不能为空!")},
-        {1, {{2, QString()}, {3, QString()}}, QStringLiteral("第2行的房号不能为空!")},
-        {2, {{1, QString()}, {3, QString()}}, QStringLiteral("第2行的锁牌类型名不能为空!")},
-        {2, {{3, QString()}}, QStringLiteral("第2行的锁牌名不能为空!")},
-    };
-    for (const Case& c : cases) {
-        observer = RecordingObserver();
-        book = &addTemplate(kTemplate, 2);
-        book->appendTextRow(1, {QStringLiteral("header")});
-        book->appendTextRow(2, {QStringLiteral("header")});
-        book->appendTextRow(1, c.sheet == 1 ? changed(room(QStringLiteral("R")), c.changes)
-                                            : room(QStringLiteral("R")));
-        book->appendTextRow(2, c.sheet == 2 ? changed(tag(QStringLiteral("T")), c.changes)
-                                            : tag(QStringLiteral("T")));
-        EXPECT_EQ(run(ImportKind::RoomsLockers), RunOutcome::RowCheckFailed);
-        EXPECT_EQ(observer.messages.last(), c.message);
-        EXPECT_EQ(count(QStringLiteral("SN_HandBrand")), 0);
-    }
-}
-
 TEST_P(RoomsLockersTest, BadTagAfterGoodRoomsKeepsTheRooms) {
     book->appendTextRow(1, room(QStringLiteral("101")));
     book->appendTextRow(2, tag(QStringLiteral("T1")));
