@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
+    qt6-translations-l10n
     unixodbc unixodbc-dev odbcinst tdsodbc freetds-bin
     fonts-wqy-microhei
     googletest libgtest-dev

@@ -165,6 +165,7 @@ LOCKER_ROWS = [
     ["女宾锁牌", T("1001"), "女宾1号", "女宾", T("B1001"), T("IC00001001")],
     ["女宾锁牌", T("1002"), "女宾2号", "女", T("B1002"), None],
     ["女宾锁牌", T("1003"), "女宾3号", "女宾", None, T("IC00001003")],
+    ["女宾锁牌", T("1004"), "女宾4号", "女士", None, None],  # any other text: 女宾
 ]
 
 ITEM_TITLES = [
@@ -198,6 +199,8 @@ GOODS_ROWS = [
      None],
     ["小吃", T("XC001"), "瓜子", "碟", 3.0, 12.0, "y", "n", None, "n", "n", "n", None],
     ["香烟", T("YC001"), "中华(软)", "包", 60.0, 75.0, "n", "n", None, "y", "n", "n", 1],
+    # A unit the service items already created: found in Sys_Unit, not created again.
+    ["小吃", T("XC002"), "自助水果", "位", 15.0, 38.0, "n", "n", None, "n", "y", "y", None],
 ]
 
 EMPLOYEE_TITLES = [

@@ -71,7 +71,7 @@ void runEngineImport(TFrmBk_DataOutPut& window, ImportKind kind) {
         window.setBusy(false);
     });
     RunContext context(window.dataModule().AdoConn(), window);
-    context.templateFolder = QCoreApplication::applicationDirPath();
+    context.templateFolder = window.templateFolder();
     context.identity = window.identity();
     context.locale = QLocale::system();
     kestrel::runImport(kind, context);
@@ -219,6 +219,10 @@ void TFrmBk_DataOutPut::setBusy(bool busy) {
 
 BranchIdentity TFrmBk_DataOutPut::identity() const {
     return {EdtHotelTreeID->text(), EdtHotelID->text(), EdtHotelName->text()};
+}
+
+QString TFrmBk_DataOutPut::templateFolder() const {
+    return m_templateFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_templateFolder;
 }
 
 void TFrmBk_DataOutPut::showEvent(QShowEvent* event) {

@@ -42,6 +42,9 @@ public:
     bool isBusy() const { return m_busy; }
 
     BranchIdentity identity() const;
+    // The folder the imports take their templates from: the executable's folder unless set.
+    void setTemplateFolder(const QString& folder) { m_templateFolder = folder; }
+    QString templateFolder() const;
     TPubDM& dataModule() { return m_dataModule; }
 
     // Fills and locks the branch identity from Sys_System when the table exists.
@@ -75,6 +78,7 @@ private:
     QList<QAbstractButton*> m_buttons;
     bool m_busy = false;
     bool m_shown = false;
+    QString m_templateFolder;
 };
 
 } // namespace kestrel

@@ -1,5 +1,8 @@
 #include "importers/importers.h"
 
+#include "importers/employees.h"
+#include "importers/items_goods.h"
+#include "importers/rooms_lockers.h"
 #include "importers/stored_value.h"
 
 namespace kestrel {
@@ -11,10 +14,13 @@ std::optional<ImportDefinition> importDefinition(ImportKind kind) {
     case ImportKind::Points:
     case ImportKind::Treatment:
     case ImportKind::TimePeriod:
-    case ImportKind::RoomsLockers:
-    case ImportKind::ItemsGoods:
-    case ImportKind::Employees:
         break;
+    case ImportKind::RoomsLockers:
+        return roomsLockersImport();
+    case ImportKind::ItemsGoods:
+        return itemsGoodsImport();
+    case ImportKind::Employees:
+        return employeesImport();
     }
     return std::nullopt;
 }

@@ -18,11 +18,9 @@ const QList<ImportEntry>& importRegistry() {
         entry(ImportKind::Points, "points", "积分卡导入", "SpeedButton1Click", false),
         entry(ImportKind::Treatment, "treatment", "疗程次卡导入", "SpeedButton2Click", false),
         entry(ImportKind::TimePeriod, "time-period", "时段卡导入", "SpeedButton6Click", false),
-        entry(ImportKind::RoomsLockers, "rooms-lockers", "锁牌房号导入", "SpeedButton3Click",
-              false),
-        entry(ImportKind::ItemsGoods, "items-goods", "沐足洗浴项目导入", "SpeedButton4Click",
-              false),
-        entry(ImportKind::Employees, "employees", "员工资料导入", "SpeedButton5Click", false),
+        entry(ImportKind::RoomsLockers, "rooms-lockers", "锁牌房号导入", "SpeedButton3Click", true),
+        entry(ImportKind::ItemsGoods, "items-goods", "沐足洗浴项目导入", "SpeedButton4Click", true),
+        entry(ImportKind::Employees, "employees", "员工资料导入", "SpeedButton5Click", true),
     };
     return entries;
 }

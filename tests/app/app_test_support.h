@@ -2,6 +2,7 @@
 
 #include "sqlite_test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -17,6 +18,7 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        QStringList buttons; // the texts of its buttons
     };
 
     MessageBoxCatcher() {
@@ -32,7 +34,10 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        boxes.append({box->windowTitle(), box->text(), box->icon()});
+        QStringList buttons;
+        for (const QAbstractButton* button : box->buttons())
+            buttons.append(button->text());
+        boxes.append({box->windowTitle(), box->text(), box->icon(), buttons});
         box->accept();
     }
 

@@ -116,6 +116,7 @@ TEST_F(MainWindow, LooksAsDesigned) {
 TEST_F(MainWindow, ButtonWithoutImportSaysSoAndWiredButtonRunsItsImport) {
     show({});
     test::MessageBoxCatcher boxes;
+    window->setImportAction(ImportKind::Employees, {});
     button("SpeedButton5")->click();
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes.front().title, QStringLiteral("换第三方软件"));

@@ -194,9 +194,15 @@ TEST_F(ImportRunTest, CheckModeOnAGoodTemplateCompletesSilently) {
 }
 
 TEST_F(ImportRunTest, ImportsNotBuiltYetDoNothing) {
-    EXPECT_EQ(run(ImportKind::Employees), RunOutcome::NotBuilt);
-    EXPECT_TRUE(observer.messages.isEmpty());
-    EXPECT_TRUE(observer.errors.isEmpty());
+    for (const ImportEntry& entry : importRegistry()) {
+        if (entry.built)
+            continue;
+        EXPECT_EQ(run(entry.kind), RunOutcome::NotBuilt);
+        EXPECT_TRUE(observer.messages.isEmpty());
+        EXPECT_TRUE(observer.errors.isEmpty());
+        return;
+    }
+    GTEST_SKIP() << "every import is built";
 }
 
 TEST(ImportRegistry, NamesEveryButtonAndKnowsWhatIsBuilt) {

@@ -1,0 +1,127 @@
+// The window on the demo branch database: every built button runs its import; under a Chinese
+// locale Qt's standard buttons are in Chinese.
+#include "app/main_window.h"
+#include "app/pub_dm.h"
+#include "app/qt_translations.h"
+#include "app/ui_support.h"
+#include "app_test_support.h"
+#include "sqlite_script.h"
+#include "test_paths.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTranslator>
+#include <gtest/gtest.h>
+
+namespace kestrel {
+namespace {
+
+// The demo branch: schema/branch.sql with the demo data, the sample templates, Kestrel.ini.
+void makeDemoBranch(const QTemporaryDir& dir) {
+    const QString name = QStringLiteral("demo-window");
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        connection.setDatabaseName(dir.filePath(QStringLiteral("branch.db")));
+        ASSERT_TRUE(connection.open());
+        sqlscript::runFile(connection, test::sourceDir() + QStringLiteral("/schema/branch.sql"));
+        sqlscript::runFile(connection, test::sourceDir() + QStringLiteral("/schema/demo-data.sql"));
+        connection.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    const QDir templates(test::sourceDir() + QStringLiteral("/templates"));
+    for (const QString& file : templates.entryList({QStringLiteral("*.xls")}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(templates.filePath(file), dir.filePath(file)));
+    test::writeSqliteSettings(dir.path(), QStringLiteral("branch.db"));
+}
+
+TEST(DemoWindow, EveryBuiltButtonRunsItsImportToItsCompletionMessages) {
+    QTemporaryDir dir;
+    makeDemoBranch(dir);
+    if (HasFatalFailure())
+        return;
+    TPubDM dm(settingsFilePath(dir.path()), [](const QString&) { return TPubDM::kResultClose; });
+    ASSERT_TRUE(dm.ConnectOK);
+    TFrmBk_DataOutPut window(dm);
+    window.setTemplateFolder(dir.path());
+    window.show();
+    ASSERT_FALSE(window.EdtHotelID->text().isEmpty()); // from the demo's Sys_System
+
+    int built = 0;
+    for (const ImportEntry& entry : importRegistry()) {
+        QString name = entry.handlerName;
+        name.chop(int(qstrlen("Click")));
+        auto* button = window.findChild<QToolButton*>(name);
+        ASSERT_NE(button, nullptr) << name.toStdString();
+        if (!entry.built)
+            continue;
+        ++built;
+        test::MessageBoxCatcher boxes;
+        button->click();
+        ASSERT_FALSE(boxes.boxes.isEmpty()) << name.toStdString();
+        for (const test::MessageBoxCatcher::Box& box : boxes.boxes) {
+            EXPECT_EQ(box.icon, QMessageBox::Information) << box.text.toStdString();
+            EXPECT_TRUE(box.text.endsWith(QStringLiteral("执行完毕!"))) << box.text.toStdString();
+        }
+        if (entry.kind == ImportKind::RoomsLockers || entry.kind == ImportKind::ItemsGoods) {
+            EXPECT_EQ(boxes.boxes.size(), 2) << name.toStdString();
+        }
+        EXPECT_FALSE(window.isBusy());
+    }
+    EXPECT_GE(built, 4);
+}
+
+// Removes the translator again, so that other tests see Qt's own texts.
+struct InstalledTranslator {
+    explicit InstalledTranslator(QTranslator* installed) : translator(installed) {}
+    ~InstalledTranslator() {
+        if (translator) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
+    QTranslator* translator;
+};
+
+QStringList informationButtons() {
+    test::MessageBoxCatcher boxes;
+    showInformation(nullptr, QStringLiteral("锁牌房号执行完毕!"));
+    return boxes.boxes.isEmpty() ? QStringList() : boxes.boxes.front().buttons;
+}
+
+TEST(QtTranslations, ChineseLocaleGivesChineseStandardButtons) {
+    const InstalledTranslator installed(
+        installQtTranslations(QLocale(QLocale::Chinese, QLocale::China)));
+    ASSERT_NE(installed.translator, nullptr) << "qt6-translations-l10n is not installed";
+    EXPECT_EQ(informationButtons(), QStringList{QStringLiteral("确定")});
+
+    // Qt's own texts, without their keyboard mnemonics ("是(&Y)").
+    const QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Yes |
+                                   QDialogButtonBox::No);
+    const auto text = [&buttons](QDialogButtonBox::StandardButton which) {
+        return buttons.button(which)->text().remove(
+            QRegularExpression(QStringLiteral("\\(&.\\)$")));
+    };
+    EXPECT_EQ(text(QDialogButtonBox::Cancel), QStringLiteral("取消"));
+    EXPECT_EQ(text(QDialogButtonBox::Yes), QStringLiteral("是"));
+    EXPECT_EQ(text(QDialogButtonBox::No), QStringLiteral("否"));
+}
+
+TEST(QtTranslations, OtherLocalesKeepQtsOwnTexts) {
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany)}) {
+        const InstalledTranslator installed(installQtTranslations(locale));
+        EXPECT_EQ(installed.translator, nullptr) << locale.name().toStdString();
+    }
+    const QStringList texts = informationButtons();
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_EQ(QString(texts.front()).remove(QLatin1Char('&')), QStringLiteral("OK"));
+}
+
+} // namespace
+} // namespace kestrel
