@@ -1,6 +1,9 @@
 #include "importers/importers.h"
 
+#include "importers/points_cards.h"
 #include "importers/stored_value.h"
+#include "importers/time_period_cards.h"
+#include "importers/treatment_cards.h"
 
 namespace kestrel {
 
@@ -9,8 +12,11 @@ std::optional<ImportDefinition> importDefinition(ImportKind kind) {
     case ImportKind::StoredValue:
         return storedValueImport();
     case ImportKind::Points:
+        return pointsCardImport();
     case ImportKind::Treatment:
+        return treatmentCardImport();
     case ImportKind::TimePeriod:
+        return timePeriodCardImport();
     case ImportKind::RoomsLockers:
     case ImportKind::ItemsGoods:
     case ImportKind::Employees:
