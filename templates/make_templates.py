@@ -105,6 +105,12 @@ POINTS_ROWS = [
      T("440105199507070024")],
     ["积分普通卡", T("0000200005"), None, None, None, 0, None, None, None, None, "何军", "男",
      None, None, None, None, None, None],
+    # A blank-out flag and a sex outside the lists are replaced by "n" and "男".
+    ["积分普通卡", T("JF20000A6"), T("JF0006"), "x", None, 60, None, None, None, None, "宋涛",
+     "M", None, "y", None, None, None, None],
+    # The same chip number in another letter case: skipped.
+    ["积分普通卡", T("jf20000a6"), T("JF0007"), "n", None, 70, None, None, None, None, "宋涛",
+     "男", None, "n", None, None, None, None],
 ]
 
 COUNT_CARD_TITLES = [
@@ -129,6 +135,12 @@ TREATMENT_ROWS = [
     ["桑拿五次卡", T("0000300005"), T("LC0005"), "n", None, 5, 0, None, T("2024-06-18"),
      None, "王经理", "罗斌", "男", T("13900005555"), None, None, T("518100"),
      "深圳市宝安区西乡大道100号", T("440306198001010033")],
+    # A blank-out flag and a sex outside the lists are replaced by "n" and "男".
+    ["桑拿五次卡", T("LC30000A6"), T("LC0006"), "X", None, 5, None, None, None, None, None,
+     "钱伟", "M", None, "y", None, None, None, None],
+    # The same chip number in another letter case: skipped.
+    ["桑拿五次卡", T("lc30000a6"), T("LC0007"), "n", None, 5, None, None, None, None, None,
+     "钱伟", "男", None, "n", None, None, None, None],
 ]
 
 TIME_PERIOD_ROWS = [
@@ -145,6 +157,12 @@ TIME_PERIOD_ROWS = [
      "深圳市龙岗区龙城大道77号", T("440307197905050018")],
     ["年卡", T("0000400005"), T("SD0005"), "g", None, None, None, None, None, None, None,
      "邓佳", "女", None, None, None, None, None, None],
+    # The number of a treatment card: a time-period card all the same.
+    ["月卡", T("0000300001"), T("SD0006"), "x", None, 30, None, None, None, None, None, "林小红",
+     "F", None, "y", None, None, None, None],
+    # The same chip number again: skipped.
+    ["月卡", T("0000400005"), T("SD0007"), "n", None, 30, None, None, None, None, None, "邓佳",
+     "女", None, "n", None, None, None, None],
 ]
 
 ROOM_TITLES = ["房间类型名称", "房号", "房名", "床位数"]

@@ -44,10 +44,37 @@ inline ColumnCheck replaceUnless(int column, const QStringList& allowed, const c
             allowed, CellDefault::ofText(utf8(replacement)),  {}};
 }
 
+// An empty cell gets the text of sourceColumn (as checked so far).
+inline ColumnCheck copyWhenEmpty(int column, int sourceColumn) {
+    return {column, ColumnCheck::Rule::DefaultWhenEmpty,     {},
+            {},     CellDefault::copyOfColumn(sourceColumn), {}};
+}
+
+// An empty cell gets fallback; a text not among allowed fails with tail.
+inline ColumnCheck allowedOrDefault(int column, const QStringList& allowed, const char* fallback,
+                                    const char* tail) {
+    return {column,
+            ColumnCheck::Rule::DefaultWhenEmptyElseAllowed,
+            utf8(tail),
+            allowed,
+            CellDefault::ofText(utf8(fallback)),
+            {}};
+}
+
+// An empty cell gets 0; any other text must be a number, else it fails with tail.
+inline ColumnCheck numberOrZero(int column, const char* tail) {
+    return {column, ColumnCheck::Rule::NumberOrDefault, utf8(tail),
+            {},     CellDefault::ofNumber(0),           {}};
+}
+
+// An empty cell gets fallback; any other text must be a date, else it fails with tail.
+inline ColumnCheck dateOrDefault(int column, const char* tail, const CellDefault& fallback) {
+    return {column, ColumnCheck::Rule::DateOrDefault, utf8(tail), {}, fallback, {}};
+}
+
 // An empty cell gets today's date ("yyyy-mm-dd"); any other text must be a date.
 inline ColumnCheck dateOrToday(int column, const char* tail) {
-    return {column, ColumnCheck::Rule::DateOrDefault, utf8(tail),
-            {},     CellDefault::todayPlusDays(0),    {}};
+    return dateOrDefault(column, tail, CellDefault::todayPlusDays(0));
 }
 
 // Always rewritten: to whenAllowed when the text is among allowed, else to otherwise.

@@ -2,8 +2,11 @@
 
 #include "importers/employees.h"
 #include "importers/items_goods.h"
+#include "importers/points_cards.h"
 #include "importers/rooms_lockers.h"
 #include "importers/stored_value.h"
+#include "importers/time_period_cards.h"
+#include "importers/treatment_cards.h"
 
 namespace kestrel {
 
@@ -12,9 +15,11 @@ std::optional<ImportDefinition> importDefinition(ImportKind kind) {
     case ImportKind::StoredValue:
         return storedValueImport();
     case ImportKind::Points:
+        return pointsCardImport();
     case ImportKind::Treatment:
+        return treatmentCardImport();
     case ImportKind::TimePeriod:
-        break;
+        return timePeriodCardImport();
     case ImportKind::RoomsLockers:
         return roomsLockersImport();
     case ImportKind::ItemsGoods:

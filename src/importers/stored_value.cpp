@@ -1,5 +1,8 @@
 #include "importers/stored_value.h"
 
+#include "importers/card_fields.h"
+#include "importers/check_rules.h"
+
 namespace kestrel {
 
 namespace {
@@ -8,49 +11,27 @@ QString text(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-ColumnCheck readOnly(int column) {
-    return {column, ColumnCheck::Rule::ReadOnly, {}, {}, {}, {}};
-}
-
-ColumnCheck notEmpty(int column, const char* tail) {
-    return {column, ColumnCheck::Rule::NotEmpty, text(tail), {}, {}, {}};
-}
-
-ColumnCheck replaceUnless(int column, const QStringList& allowed, const char* replacement) {
-    return {column,  ColumnCheck::Rule::ReplaceUnlessAllowed, {},
-            allowed, CellDefault::ofText(text(replacement)),  {}};
-}
-
-ColumnCheck number(int column, const char* tail) {
-    return {column, ColumnCheck::Rule::NumberOrDefault, text(tail),
-            {},     CellDefault::ofNumber(0),           {}};
-}
-
-ColumnCheck date(int column, const char* tail, const CellDefault& fallback) {
-    return {column, ColumnCheck::Rule::DateOrDefault, text(tail), {}, fallback, {}};
-}
-
-QList<ColumnCheck> checks() {
+QList<ColumnCheck> columnChecks() {
     return {
-        notEmpty(1, "行的卡类型名不能为空!"),
-        notEmpty(2, "行的卡芯编号不能为空!"),
-        {3, ColumnCheck::Rule::DefaultWhenEmpty, {}, {}, CellDefault::copyOfColumn(2), {}},
-        replaceUnless(4, {text("y"), text("n"), text("g")}, "n"),
-        readOnly(5),
-        number(6, "行的卡中金额请重输!"),
-        number(7, "行的卡中积分请重输!"),
-        date(8, "行的有效日期请重输!", CellDefault::todayPlusDays(365)),
-        date(9, "行的发卡日期请重输!", CellDefault::todayPlusDays(0)),
-        readOnly(10),
-        readOnly(11),
-        readOnly(12),
-        replaceUnless(13, {text("男"), text("女")}, "男"),
-        readOnly(14),
-        replaceUnless(15, {text("y"), text("n")}, "y"),
-        date(16, "行的客生日请重输!", CellDefault::ofText(text("1990-01-01"))),
-        readOnly(17),
-        readOnly(18),
-        readOnly(19),
+        checks::notEmpty(1, "行的卡类型名不能为空!"),
+        checks::notEmpty(2, "行的卡芯编号不能为空!"),
+        checks::copyWhenEmpty(3, 2),
+        blankOutFlagCheck(4),
+        checks::readOnly(5),
+        checks::numberOrZero(6, "行的卡中金额请重输!"),
+        checks::numberOrZero(7, "行的卡中积分请重输!"),
+        checks::dateOrDefault(8, "行的有效日期请重输!", CellDefault::todayPlusDays(365)),
+        checks::dateOrDefault(9, "行的发卡日期请重输!", CellDefault::todayPlusDays(0)),
+        checks::readOnly(10),
+        checks::readOnly(11),
+        checks::readOnly(12),
+        sexCheck(13),
+        checks::readOnly(14),
+        checks::replaceUnless(15, {text("y"), text("n")}, "y"),
+        checks::dateOrDefault(16, "行的客生日请重输!", CellDefault::ofText(text("1990-01-01"))),
+        checks::readOnly(17),
+        checks::readOnly(18),
+        checks::readOnly(19),
     };
 }
 
@@ -114,51 +95,6 @@ FieldList memberRow() {
     return row;
 }
 
-FieldList valueLogRow() {
-    FieldList row;
-    row.empty({"CKSN"})
-        .set("HotelTreeID", groupNumber())
-        .set("HotelID", branchNumber())
-        .set("HotelName", branchName())
-        .text({"MokuanID"}, "SN")
-        .set("CardCode", mainRow(text("MemberID")))
-        .set("CardFaceID", mainRow(text("CardName")))
-        .text({"CardTypeID"}, "IdCard")
-        .set("CardGroupID", mainRow(text("CardTypeID")))
-        .set("CardGroupName", mainRow(text("CardTypeName")))
-        .set("ClientName", mainRow(text("MemberName")))
-        .text({"OpTypeFlag"}, "CZ")
-        .text({"OldJiFenValue", "OldCardValue"}, "0")
-        .set("JiFenValue", mainRow(text("JiFen")))
-        .set("CardValue", mainRow(text("SumMoney")))
-        .text({"ZsCardValue"}, "0")
-        .set("NowJiFenValue", mainRow(text("JiFen")))
-        .set("NowCardValue", mainRow(text("SumMoney")))
-        .empty({"AccountID", "AccountName", "CheckTypeID"})
-        .text({"CheckTypeName"}, "导入")
-        .empty({"KeMuID", "KeMuName", "ZhaiYaoID", "ZhaiYaoName"})
-        .text({"Operator"}, "青雁人")
-        .text({"CreateDate"}, "1999-01-01")
-        .text({"CreateTime"}, "00:00")
-        .text({"BanCiName"}, "导入")
-        .text({"CheckoutDate"}, "1999-01-01")
-        .text({"isAudit", "isChoiced", "isGzCheck"}, "n")
-        .text({"GzCheckMoney"}, "0")
-        .empty({"GzCheckDate", "GzCheckOperator", "SalerCode", "SalerName"})
-        .text({"SaleTcMoney"}, "0")
-        .text({"isInvoice"}, "n")
-        .empty({"CardOpLsh"})
-        .set("FkHotelID", branchNumber())
-        .empty({"Auditor", "AuditDate"})
-        .text({"ToRmbRate"}, "1")
-        .empty({"CheckTypeEnID", "CheckGroupID", "CheckGroupName", "BankCardCode", "EndDate"})
-        .text({"isZdCz"}, "n")
-        .text({"isSend"}, "y")
-        .text({"Memo"}, "工具导入")
-        .text({"isTransfer", "isBackup"}, "n");
-    return row;
-}
-
 QList<QStringList> cleanUpBatches() {
     return {
         {text(" Update HY_Member Set        MemberPassWord=''       ,RepeatPassWord='' Where  "
@@ -182,11 +118,13 @@ ImportDefinition storedValueImport() {
     block.worksheet = 1;
     block.keyColumn = 2;
     block.captionMiddle = text("记录,卡芯号：");
-    block.preparatory = {{QueryRole::CardValue, text("Select * From HY_CardValueOpLog")}};
-    block.checks = checks();
+    block.preparatory = {cardValueLogOpening()};
+    block.checks = columnChecks();
     block.mainStatement = text("Select * From HY_Member");
     block.keyField = text("MemberID");
-    block.rows = {{QueryRole::Card, memberRow()}, {QueryRole::CardValue, valueLogRow()}};
+    block.rows = {{QueryRole::Card, memberRow()},
+                  {QueryRole::CardValue, cardValueLogRow({"MemberID", "MemberName", "IdCard", "CZ",
+                                                          mainRow(text("SumMoney"))})}};
     block.cleanUpBatches = cleanUpBatches();
     block.reconciliations = {
         cardTypesReconciliation(text(" Update HY_Member Set        CardTypeID='"))};

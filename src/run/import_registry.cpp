@@ -15,11 +15,13 @@ ImportEntry entry(ImportKind kind, const char* command, const char* caption, con
 const QList<ImportEntry>& importRegistry() {
     static const QList<ImportEntry> entries = {
         entry(ImportKind::StoredValue, "stored-value", "充值卡导入", "btnStartClick", true),
-        entry(ImportKind::Points, "points", "积分卡导入", "SpeedButton1Click", false),
-        entry(ImportKind::Treatment, "treatment", "疗程次卡导入", "SpeedButton2Click", false),
-        entry(ImportKind::TimePeriod, "time-period", "时段卡导入", "SpeedButton6Click", false),
-        entry(ImportKind::RoomsLockers, "rooms-lockers", "锁牌房号导入", "SpeedButton3Click", true),
-        entry(ImportKind::ItemsGoods, "items-goods", "沐足洗浴项目导入", "SpeedButton4Click", true),
+        entry(ImportKind::Points, "points", "积分卡导入", "SpeedButton1Click", true),
+        entry(ImportKind::Treatment, "treatment", "疗程次卡导入", "SpeedButton2Click", true),
+        entry(ImportKind::TimePeriod, "time-period", "时段卡导入", "SpeedButton6Click", true),
+        entry(ImportKind::RoomsLockers, "rooms-lockers", "锁牌房号导入", "SpeedButton3Click",
+              true),
+        entry(ImportKind::ItemsGoods, "items-goods", "沐足洗浴项目导入", "SpeedButton4Click",
+              true),
         entry(ImportKind::Employees, "employees", "员工资料导入", "SpeedButton5Click", true),
     };
     return entries;

@@ -108,6 +108,35 @@ TEST_F(ImportCli, StoredValueCompletesAndASecondRunSkipsEveryRow) {
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM HY_CardType")), typesAfterFirst);
 }
 
+TEST_F(ImportCli, CardImportsOfTheSampleTemplatesCompleteInTheOrderGiven) {
+    const QStringList arguments{QStringLiteral("points"), QStringLiteral("treatment"),
+                                QStringLiteral("time-period")};
+    const QString messages =
+        QStringLiteral("积分卡执行完毕!\n疗程次卡执行完毕!\n时段卡执行完毕!\n");
+    const QString cardRows = QStringLiteral(
+        "SELECT (SELECT COUNT(*) FROM HY_JFAgioCardDetail) || '/' || (SELECT COUNT(*) FROM "
+        "HY_JiCiCardDetail WHERE CardGroupID='JiCiCard') || '/' || (SELECT COUNT(*) FROM "
+        "HY_JiCiCardDetail WHERE CardGroupID='ShiDuanCard') || '/' || (SELECT COUNT(*) FROM "
+        "HY_JiCiCardLog) || '/' || (SELECT COUNT(*) FROM HY_CardValueOpLog)");
+
+    const ProcessResult first = runInDir(arguments);
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_EQ(first.out, messages);
+    const QStringList counts = text(cardRows).split(QLatin1Char('/'));
+    ASSERT_EQ(counts.size(), 5);
+    EXPECT_NE(counts.at(0), QStringLiteral("0"));
+    EXPECT_NE(counts.at(1), QStringLiteral("0"));
+    EXPECT_NE(counts.at(2), QStringLiteral("0"));
+    EXPECT_EQ(counts.at(3), counts.at(1)); // one usage-log row per treatment card
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM HY_CardValueOpLog WHERE CardGroupID=''")),
+              0);
+
+    const ProcessResult second = runInDir(arguments);
+    EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_EQ(second.out, messages);
+    EXPECT_EQ(text(cardRows), counts.join(QLatin1Char('/')));
+}
+
 TEST_F(ImportCli, CheckPrintsEveryFailingRowInOrderAndWritesNothing) {
     writeTemplateWithThreeBadRows();
     if (IsSkipped() || HasFatalFailure())
