@@ -25,5 +25,6 @@ fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$bin/kestrel"
 fi
-echo "No display: running the stored-value import of the demo with kestrel-import instead."
-exec "$bin/kestrel-import" --dir "$bin" stored-value
+echo "No display: running every import of the demo with kestrel-import instead."
+exec "$bin/kestrel-import" --dir "$bin" stored-value points treatment time-period rooms-lockers \
+    items-goods employees
