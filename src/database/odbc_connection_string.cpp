@@ -203,6 +203,41 @@ QString odbcConnectionString(const SqlServerTarget& target, const QString& drive
     return parts.join(u';');
 }
 
+std::optional<QString> odbcKeyValue(const QString& connectionString, const QString& key) {
+    const QString& s = connectionString;
+    qsizetype pos = 0;
+    while (pos < s.size()) {
+        const qsizetype equals = s.indexOf(u'=', pos);
+        if (equals < 0)
+            return std::nullopt;
+        const QString name = s.mid(pos, equals - pos).trimmed();
+        pos = equals + 1;
+        QString value;
+        if (pos < s.size() && s.at(pos) == u'{') {
+            for (++pos; pos < s.size(); ++pos) {
+                if (s.at(pos) != u'}') {
+                    value += s.at(pos);
+                } else if (pos + 1 < s.size() && s.at(pos + 1) == u'}') {
+                    value += u'}';
+                    ++pos;
+                } else {
+                    ++pos;
+                    break;
+                }
+            }
+            const qsizetype end = s.indexOf(u';', pos);
+            pos = end < 0 ? s.size() : end + 1;
+        } else {
+            const qsizetype end = s.indexOf(u';', pos);
+            value = s.mid(pos, end < 0 ? -1 : end - pos).trimmed();
+            pos = end < 0 ? s.size() : end + 1;
+        }
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
 QString defaultOdbcDriver() {
 #ifdef Q_OS_WIN
     return QStringLiteral("SQL Server");
