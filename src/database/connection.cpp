@@ -182,6 +182,9 @@ std::unique_ptr<Database> openOdbcDatabase(const QString& connectionString,
         database = openOdbcAs(connectionString +
                                   QStringLiteral(";Timeout=%1").arg(kBusyWaitSeconds * 1000),
                               dbmsName);
+        // The driver waits once through SQLite's busy handler and then again in a retry of its
+        // own; without the first, the wait is the driver's Timeout alone.
+        database->execute(QStringLiteral("PRAGMA busy_timeout = 0"));
     }
     return database;
 }
