@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QUrl>
 
 namespace kestrel {
@@ -96,31 +95,6 @@ std::unique_ptr<Database> openSqlServer(const ConnectionSettings& settings) {
     return openOdbcDatabase(odbcConnectionString(target, settings.odbcDriver));
 }
 
-// An ODBC driver without wide-character functions gets its connection string converted by the
-// driver manager before the connection has a character set: characters outside ASCII arrive
-// garbled, and the SQLite ODBC driver then opens (and creates) a file of another name. Refused
-// rather than importing into the wrong file.
-void requireNamedSqliteFile(const QSqlDatabase& connection, const QString& connectionString) {
-    const QString named =
-        odbcKeyValue(connectionString, QStringLiteral("Database")).value_or(QString());
-    bool ascii = true;
-    for (const QChar c : named)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii)
-        return;
-    QSqlQuery query(connection);
-    query.setForwardOnly(true);
-    QString opened;
-    if (query.exec(QStringLiteral("PRAGMA database_list")) && query.next())
-        opened = query.value(2).toString();
-    query.finish();
-    if (QDir::cleanPath(opened) != QDir::cleanPath(QFileInfo(named).absoluteFilePath()))
-        throw DatabaseError(
-            QStringLiteral("The ODBC driver cannot take the database path '%1' (it opened '%2' "
-                           "instead): name the file by a path of ASCII characters or use a DSN")
-                .arg(named, opened));
-}
-
 std::unique_ptr<Database> openOdbcAs(const QString& connectionString,
                                      const DbmsNameProbe& dbmsName) {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
@@ -135,7 +109,7 @@ std::unique_ptr<Database> openOdbcAs(const QString& connectionString,
     return openRegistered(name, [&](const QSqlDatabase& connection) {
         const Dialect dialect = dialectForDbmsName(dbmsName(connection));
         if (dialect == Dialect::Sqlite)
-            requireNamedSqliteFile(connection, connectionString);
+            requireSqliteFileAsNamed(connection, connectionString);
         return dialect;
     });
 }

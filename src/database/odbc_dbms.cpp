@@ -1,6 +1,11 @@
 #include "database/odbc_dbms.h"
 
+#include "database/odbc_connection_string.h"
 #include "text/errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlQuery>
 
 #include <QSqlDriver>
 #include <QVariant>
@@ -27,6 +32,24 @@ SQLHDBC connectionHandle(const QSqlDatabase& connection) {
     return hdbc;
 }
 
+QVariant firstValue(const QSqlDatabase& connection, const QString& statement, int column) {
+    QSqlQuery query(connection);
+    query.setForwardOnly(true);
+    QVariant value;
+    if (query.exec(statement) && query.next())
+        value = query.value(column);
+    query.finish();
+    return value;
+}
+
+bool isAscii(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString odbcDbmsName(const QSqlDatabase& connection) {
@@ -43,6 +66,24 @@ QString odbcDbmsName(const QSqlDatabase& connection) {
         return QString::fromUtf16(reinterpret_cast<const char16_t*>(name), units);
     else
         return QString::fromUcs4(reinterpret_cast<const char32_t*>(name), units);
+}
+
+void requireSqliteFileAsNamed(const QSqlDatabase& connection, const QString& connectionString) {
+    const QString opened =
+        firstValue(connection, QStringLiteral("PRAGMA database_list"), 2).toString();
+    const QString named =
+        odbcKeyValue(connectionString, QStringLiteral("Database")).value_or(QString());
+    // The driver manager converts the string of a driver without wide functions before the
+    // connection has a character set; only then can the path arrive changed.
+    if (!isAscii(named) &&
+        QDir::cleanPath(opened) != QDir::cleanPath(QFileInfo(named).absoluteFilePath()))
+        throw DatabaseError(
+            QStringLiteral("The ODBC driver cannot take the database path '%1' (it opened '%2' "
+                           "instead): name the file by a path of ASCII characters or use a DSN")
+                .arg(named, opened));
+    if (firstValue(connection, QStringLiteral("PRAGMA page_count"), 0).toLongLong() == 0)
+        throw DatabaseError(
+            QStringLiteral("The database file '%1' does not exist or is empty").arg(opened));
 }
 
 Dialect dialectForDbmsName(const QString& dbmsName) {

@@ -17,6 +17,12 @@ QString odbcDbmsName(const QSqlDatabase& connection);
 // DatabaseError naming any other DBMS.
 Dialect dialectForDbmsName(const QString& dbmsName);
 
+// Checks that an ODBC connection to SQLite reached the database file the connection string
+// names, and that the file holds a database. Throws DatabaseError when the driver received the
+// path garbled (characters outside ASCII through a driver without wide-character functions) or
+// opened an empty file (the SQLite ODBC driver creates a missing one).
+void requireSqliteFileAsNamed(const QSqlDatabase& connection, const QString& connectionString);
+
 // How the connection asks for the DBMS name; tests put a fake answer here.
 using DbmsNameProbe = std::function<QString(const QSqlDatabase&)>;
 

@@ -282,8 +282,10 @@ const auto pathName = [](const ::testing::TestParamInfo<Path>& info) {
 };
 INSTANTIATE_TEST_SUITE_P(Paths, ImportFault, ::testing::Values(Path::Embedded, Path::Odbc),
                          pathName);
+#ifdef Q_OS_UNIX
 INSTANTIATE_TEST_SUITE_P(Paths, ReadOnlyFault, ::testing::Values(Path::Embedded, Path::Odbc),
                          pathName);
+#endif
 
 } // namespace
 } // namespace kestrel::test

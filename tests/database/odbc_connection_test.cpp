@@ -1,13 +1,16 @@
 // The database layer through a real ODBC driver (the SQLite ODBC driver under QODBC): the
 // dialect chosen from the DBMS name, values written and read back, batches and transactions.
 #include "odbc_test_support.h"
+#include "sqlite_test_support.h"
 
 #include "database/connection.h"
+#include "database/db_sql_text.h"
 #include "database/odbc_connection_string.h"
 #include "database/odbc_dbms.h"
 #include "database/settings_file.h"
 #include "text/errors.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -59,6 +62,7 @@ protected:
         if (!test::sqliteOdbcDriverAvailable())
             GTEST_SKIP() << "the SQLite3 ODBC driver is not registered";
         file = dir.filePath(QStringLiteral("branch.db"));
+        test::createSqliteFile(file, {QStringLiteral("CREATE TABLE Sys_System (HotelID int)")});
     }
 
     std::unique_ptr<Database> open() { return openOdbcDatabase(sqliteOdbcConnectString(file)); }
@@ -150,6 +154,7 @@ TEST_F(OdbcConnection, TextsNumbersDatesAndEmptyTextsSurviveTheRoundTrip) {
 // functions: the file opened must be the one named, or the connection is refused.
 TEST_F(OdbcConnection, ChinesePathOpensThatFileOrIsRefused) {
     const QString chinese = dir.filePath(QStringLiteral("分店.db"));
+    test::createSqliteFile(chinese, {QStringLiteral("CREATE TABLE Sys_System (HotelID int)")});
     try {
         const auto database = openOdbcDatabase(sqliteOdbcConnectString(chinese));
         QSqlQuery list(database->connection());
@@ -159,6 +164,37 @@ TEST_F(OdbcConnection, ChinesePathOpensThatFileOrIsRefused) {
         EXPECT_TRUE(error.message().contains(QStringLiteral("cannot take the database path")))
             << error.message().toStdString();
     }
+}
+
+// The SQLite ODBC driver creates a file that does not exist: that is no branch database.
+TEST_F(OdbcConnection, MissingFileIsRefusedNotImportedInto) {
+    const QString missing = dir.filePath(QStringLiteral("typo.db"));
+    try {
+        openOdbcDatabase(sqliteOdbcConnectString(missing));
+        ADD_FAILURE() << "a missing database file was opened";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("does not exist or is empty")))
+            << error.message().toStdString();
+    }
+}
+
+// Faults of the database itself are said plainly in front of the driver's own text, whichever
+// driver (QSQLITE, the SQLite ODBC driver, SQL Server) reported them.
+TEST(DatabaseFaults, BusyFullAndReadOnlyAreSaidSo) {
+    const auto message = [](const char* driverText) {
+        return sqlErrorMessage(QSqlError(QStringLiteral("driver"), QString::fromUtf8(driverText),
+                                         QSqlError::StatementError));
+    };
+    EXPECT_EQ(message("[SQLite]database is locked (5)"),
+              QStringLiteral("The database is busy: another program held a lock on it for "
+                             "longer than the tool waits ([SQLite]database is locked (5))"));
+    EXPECT_TRUE(message("[FreeTDS][SQL Server]Lock request time out period exceeded.")
+                    .startsWith(QStringLiteral("The database is busy")));
+    EXPECT_TRUE(message("disk I/O error").contains(QStringLiteral("the disk is full")));
+    EXPECT_TRUE(message("attempt to write a readonly database")
+                    .startsWith(QStringLiteral("The database is read-only")));
+    EXPECT_EQ(message("UNIQUE constraint failed: T.K"),
+              QStringLiteral("UNIQUE constraint failed: T.K"));
 }
 
 TEST(OdbcKeys, ValuesAreFoundPlainOrBraced) {
