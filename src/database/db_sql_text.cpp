@@ -208,7 +208,8 @@ QString faultExplanation(const QString& message) {
         return QStringLiteral("The database could not be written: the disk is full or the file "
                               "may not grow");
     if (mentionsAny(message, {"readonly database", "read-only database"}))
-        return QStringLiteral("The database is read-only");
+        return QStringLiteral("The database is read-only: its file or its folder may not be "
+                              "written");
     if (mentionsAny(message, {"unable to open database file"}))
         return QStringLiteral("The database cannot be written: its file or its folder is "
                               "read-only, or missing");
