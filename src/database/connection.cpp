@@ -153,8 +153,10 @@ std::unique_ptr<Database> openOdbcDatabase(const QString& connectionString,
     if (database->dialect() == Dialect::Sqlite &&
         !odbcKeyValue(connectionString, QStringLiteral("Timeout"))) {
         database.reset();
-        database = openOdbcAs(connectionString +
-                                  QStringLiteral(";Timeout=%1").arg(kBusyWaitSeconds * 1000),
+        const QString separator =
+            connectionString.trimmed().endsWith(u';') ? QString() : QStringLiteral(";");
+        database = openOdbcAs(connectionString + separator +
+                                  QStringLiteral("Timeout=%1").arg(kBusyWaitSeconds * 1000),
                               dbmsName);
         // The driver waits once through SQLite's busy handler and then again in a retry of its
         // own; without the first, the wait is the driver's Timeout alone.

@@ -85,6 +85,23 @@ QString freeTdsServer(const QString& dataSource, QString& port) {
     return host;
 }
 
+// Reads the braced value at pos ('}' doubled inside stands for one); pos ends past the brace.
+QString readBraced(const QString& text, qsizetype& pos) {
+    QString value;
+    for (++pos; pos < text.size(); ++pos) {
+        if (text.at(pos) != u'}') {
+            value += text.at(pos);
+        } else if (pos + 1 < text.size() && text.at(pos + 1) == u'}') {
+            value += u'}';
+            ++pos;
+        } else {
+            ++pos;
+            break;
+        }
+    }
+    return value;
+}
+
 } // namespace
 
 QString oleDbValue(const QString& value) {
@@ -212,28 +229,13 @@ std::optional<QString> odbcKeyValue(const QString& connectionString, const QStri
             return std::nullopt;
         const QString name = s.mid(pos, equals - pos).trimmed();
         pos = equals + 1;
-        QString value;
-        if (pos < s.size() && s.at(pos) == u'{') {
-            for (++pos; pos < s.size(); ++pos) {
-                if (s.at(pos) != u'}') {
-                    value += s.at(pos);
-                } else if (pos + 1 < s.size() && s.at(pos + 1) == u'}') {
-                    value += u'}';
-                    ++pos;
-                } else {
-                    ++pos;
-                    break;
-                }
-            }
-            const qsizetype end = s.indexOf(u';', pos);
-            pos = end < 0 ? s.size() : end + 1;
-        } else {
-            const qsizetype end = s.indexOf(u';', pos);
-            value = s.mid(pos, end < 0 ? -1 : end - pos).trimmed();
-            pos = end < 0 ? s.size() : end + 1;
-        }
+        const bool braced = pos < s.size() && s.at(pos) == u'{';
+        const QString value = braced ? readBraced(s, pos) : QString();
+        const qsizetype end = s.indexOf(u';', pos);
+        const QString plain = s.mid(pos, end < 0 ? -1 : end - pos).trimmed();
+        pos = end < 0 ? s.size() : end + 1;
         if (name.compare(key, Qt::CaseInsensitive) == 0)
-            return value;
+            return braced ? value : plain;
     }
     return std::nullopt;
 }
