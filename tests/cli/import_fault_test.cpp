@@ -6,18 +6,15 @@
 #include "odbc_test_support.h"
 #include "test_paths.h"
 
-#include "database/database.h"
 #include "database/settings_file.h"
 
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QThread>
 #include <QUuid>
 
