@@ -148,20 +148,21 @@ QString buildConnectionString(const ConnectionSettings& settings) {
 std::unique_ptr<Database> openOdbcDatabase(const QString& connectionString,
                                            const DbmsNameProbe& dbmsName) {
     std::unique_ptr<Database> database = openOdbcAs(connectionString, dbmsName);
+    if (database->dialect() != Dialect::Sqlite)
+        return database;
     // The SQLite ODBC driver waits for a locked database as long as its own "Timeout" says (100
     // seconds by default): unless the string sets one, it is given ours.
-    if (database->dialect() == Dialect::Sqlite &&
-        !odbcKeyValue(connectionString, QStringLiteral("Timeout"))) {
+    if (!odbcKeyValue(connectionString, QStringLiteral("Timeout"))) {
         database.reset();
         const QString separator =
             connectionString.trimmed().endsWith(u';') ? QString() : QStringLiteral(";");
         database = openOdbcAs(connectionString + separator +
                                   QStringLiteral("Timeout=%1").arg(kBusyWaitSeconds * 1000),
                               dbmsName);
-        // The driver waits once through SQLite's busy handler and then again in a retry of its
-        // own; without the first, the wait is the driver's Timeout alone.
-        database->execute(QStringLiteral("PRAGMA busy_timeout = 0"));
     }
+    // The driver waits once through SQLite's busy handler and then again in a retry of its own;
+    // without the first, the wait is the driver's Timeout alone.
+    database->execute(QStringLiteral("PRAGMA busy_timeout = 0"));
     return database;
 }
 
