@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the demo, the tests, the fuzzer and the benchmarks
-# need, and registers the FreeTDS ODBC driver. Safe to run again: it installs only what is missing.
+# need, and registers the FreeTDS and SQLite ODBC drivers. Safe to run again: it installs only
+# what is missing.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
     qt6-translations-l10n
-    unixodbc unixodbc-dev odbcinst tdsodbc freetds-bin
+    unixodbc unixodbc-dev odbcinst tdsodbc freetds-bin libsqliteodbc
     fonts-wqy-microhei
     googletest libgtest-dev
     sqlite3 python3 python3-xlwt python3-xlrd libfreexl-dev time
@@ -35,4 +36,10 @@ fi
 # Debian's tdsodbc ships the driver's odbcinst.ini template but does not register it.
 if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
     "${sudo_cmd[@]}" odbcinst -i -d -f /usr/share/tdsodbc/odbcinst.ini >/dev/null
+fi
+
+# Debian's libsqliteodbc registers "SQLite" and "SQLite3" when installed; register them again if
+# that registration was lost (the tests reach the driver as "SQLite3").
+if ! odbcinst -q -d -n SQLite3 >/dev/null 2>&1; then
+    "${sudo_cmd[@]}" odbcinst -i -d -f /usr/share/sqliteodbc/unixodbc.ini >/dev/null
 fi

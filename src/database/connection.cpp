@@ -1,6 +1,7 @@
 #include "database/connection.h"
 
 #include "database/odbc_connection_string.h"
+#include "database/odbc_dbms.h"
 #include "database/settings_file.h"
 #include "text/errors.h"
 
@@ -32,29 +33,27 @@ QString sqliteFilePath(const QString& settingsPath, const QString& dbName) {
     return QDir::cleanPath(QFileInfo(settingsPath).dir().absoluteFilePath(dbName));
 }
 
-// Opens the named connection and wraps it; on any failure the registration is dropped and the
-// layer's message thrown. No QSqlDatabase handle may outlive its scope here, so that
-// removeDatabase finds the connection unused.
-std::unique_ptr<Database> openRegistered(const QString& name, Dialect dialect) {
+// Opens the named connection, chooses its dialect and wraps it; on any failure the
+// registration is dropped and the layer's message thrown. No QSqlDatabase handle may outlive its
+// scope here, so that removeDatabase finds the connection unused.
+std::unique_ptr<Database>
+openRegistered(const QString& name, const std::function<Dialect(const QSqlDatabase&)>& dialectOf) {
     QString failure;
-    bool opened = false;
-    {
-        QSqlDatabase connection = QSqlDatabase::database(name, false);
-        opened = connection.open();
-        if (!opened)
-            failure = connection.lastError().text();
-    }
-    if (opened) {
-        try {
-            auto database =
-                std::make_unique<Database>(QSqlDatabase::database(name, false), dialect);
-            // A first statement proves the connection usable: an SQLite file that is not a
-            // database only fails here.
-            database->tableExists(QStringLiteral("Sys_System"));
-            return database;
-        } catch (const Error& error) {
-            failure = error.message();
+    try {
+        Dialect dialect = Dialect::Sqlite;
+        {
+            QSqlDatabase connection = QSqlDatabase::database(name, false);
+            if (!connection.open())
+                throw DatabaseError(connection.lastError().text());
+            dialect = dialectOf(connection);
         }
+        auto database = std::make_unique<Database>(QSqlDatabase::database(name, false), dialect);
+        // A first statement proves the connection usable: an SQLite file that is not a
+        // database only fails here.
+        database->tableExists(QStringLiteral("Sys_System"));
+        return database;
+    } catch (const Error& error) {
+        failure = error.message();
     }
     if (QSqlDatabase::contains(name))
         QSqlDatabase::removeDatabase(name);
@@ -83,24 +82,36 @@ std::unique_ptr<Database> openSqlite(const QString& settingsPath,
     {
         QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         connection.setDatabaseName(sqliteDatabaseName(file.absoluteFilePath()));
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitSeconds * 1000);
         if (!isNetworkPath(file.absoluteFilePath()))
-            connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+        connection.setConnectOptions(options);
     }
-    return openRegistered(name, Dialect::Sqlite);
+    return openRegistered(name, [](const QSqlDatabase&) { return Dialect::Sqlite; });
 }
 
 std::unique_ptr<Database> openSqlServer(const ConnectionSettings& settings) {
+    const SqlServerTarget target = SqlServerTarget::fromOleDb(buildConnectionString(settings));
+    return openOdbcDatabase(odbcConnectionString(target, settings.odbcDriver));
+}
+
+std::unique_ptr<Database> openOdbcAs(const QString& connectionString,
+                                     const DbmsNameProbe& dbmsName) {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
         throw DatabaseError(QStringLiteral("The Qt ODBC driver (QODBC) is not installed"));
-    const SqlServerTarget target = SqlServerTarget::fromOleDb(buildConnectionString(settings));
     const QString name = uniqueConnectionName();
     {
         QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
         connection.setConnectOptions(
             QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
-        connection.setDatabaseName(odbcConnectionString(target, settings.odbcDriver));
+        connection.setDatabaseName(connectionString);
     }
-    return openRegistered(name, Dialect::SqlServer);
+    return openRegistered(name, [&](const QSqlDatabase& connection) {
+        const Dialect dialect = dialectForDbmsName(dbmsName(connection));
+        if (dialect == Dialect::Sqlite)
+            requireSqliteFileAsNamed(connection, connectionString);
+        return dialect;
+    });
 }
 
 } // namespace
@@ -115,6 +126,7 @@ ConnectionSettings ConnectionSettings::load(const QString& settingsPath) {
     settings.linkMode = file.read(kSection, QStringLiteral("LinkMode"));
     settings.dbType = file.read(kSection, QStringLiteral("dbtype"));
     settings.odbcDriver = file.read(kSection, QStringLiteral("odbcdriver"));
+    settings.odbcConnect = file.read(kSection, QStringLiteral("odbcconnect"));
     if (settings.odbcDriver.isEmpty())
         settings.odbcDriver = defaultOdbcDriver();
     return settings;
@@ -133,8 +145,31 @@ QString buildConnectionString(const ConnectionSettings& settings) {
            QStringLiteral(";Data Source=") + oleDbValue(settings.server);
 }
 
+std::unique_ptr<Database> openOdbcDatabase(const QString& connectionString,
+                                           const DbmsNameProbe& dbmsName) {
+    std::unique_ptr<Database> database = openOdbcAs(connectionString, dbmsName);
+    if (database->dialect() != Dialect::Sqlite)
+        return database;
+    // The SQLite ODBC driver waits for a locked database as long as its own "Timeout" says (100
+    // seconds by default): unless the string sets one, it is given ours.
+    if (!odbcKeyValue(connectionString, QStringLiteral("Timeout"))) {
+        database.reset();
+        const QString separator =
+            connectionString.trimmed().endsWith(u';') ? QString() : QStringLiteral(";");
+        database = openOdbcAs(connectionString + separator +
+                                  QStringLiteral("Timeout=%1").arg(kBusyWaitSeconds * 1000),
+                              dbmsName);
+    }
+    // The driver waits once through SQLite's busy handler and then again in a retry of its own;
+    // without the first, the wait is the driver's Timeout alone.
+    database->execute(QStringLiteral("PRAGMA busy_timeout = 0"));
+    return database;
+}
+
 std::unique_ptr<Database> openBranchDatabase(const QString& settingsPath) {
     const ConnectionSettings settings = ConnectionSettings::load(settingsPath);
+    if (!settings.odbcConnect.trimmed().isEmpty())
+        return openOdbcDatabase(settings.odbcConnect);
     if (isSqlite(settings))
         return openSqlite(settingsPath, settings);
     return openSqlServer(settings);

@@ -39,6 +39,9 @@ Database::Database(QSqlDatabase connection, Dialect dialect)
         // results that a batch's caller must read past.
         execute(QStringLiteral("SET XACT_ABORT ON"));
         execute(QStringLiteral("SET NOCOUNT ON"));
+        // A lock held by another program fails the statement after this wait instead of
+        // holding the import for ever.
+        execute(QStringLiteral("SET LOCK_TIMEOUT %1").arg(kBusyWaitSeconds * 1000));
     }
 }
 
@@ -83,14 +86,23 @@ void Database::executeBatch(const QStringList& statements) {
         execute(statement);
 }
 
+// SQLite: BEGIN IMMEDIATE takes the write lock at once, waiting for another writer as long as
+// the busy timeout allows. A deferred transaction would take it only at its first write, after
+// its first read, and SQLite then fails at once instead of waiting (the wait could deadlock).
+// Run as statements, so that QSQLITE and the SQLite ODBC driver behave the same.
 void Database::beginTransaction() {
-    if (!m_connection.transaction())
+    if (m_dialect == Dialect::Sqlite) {
+        execute(QStringLiteral("BEGIN IMMEDIATE"));
+    } else if (!m_connection.transaction()) {
         throw DatabaseError(sqlErrorMessage(m_connection.lastError()));
+    }
     m_inTransaction = true;
 }
 
 void Database::commit() {
-    if (!m_connection.commit())
+    if (m_dialect == Dialect::Sqlite)
+        execute(QStringLiteral("COMMIT"));
+    else if (!m_connection.commit())
         throw DatabaseError(sqlErrorMessage(m_connection.lastError()));
     m_inTransaction = false;
 }
@@ -99,7 +111,12 @@ void Database::rollback() {
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
-    m_connection.rollback();
+    if (m_dialect == Dialect::Sqlite) {
+        QSqlQuery query(m_connection);
+        query.exec(QStringLiteral("ROLLBACK")); // SQLite may have rolled back already
+    } else {
+        m_connection.rollback();
+    }
 }
 
 const QList<ColumnInfo>& Database::columns(const QString& table) {

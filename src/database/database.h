@@ -10,6 +10,10 @@ namespace kestrel {
 
 enum class Dialect { SqlServer, Sqlite };
 
+// How long a statement waits for a lock that another program holds before it fails with a
+// "database is busy" error (SQLite's busy timeout, SQL Server's LOCK_TIMEOUT).
+constexpr int kBusyWaitSeconds = 5;
+
 // How a column's text value is converted when a row is posted. Classed from the database's own
 // metadata, never from a list in our code.
 struct ColumnInfo {

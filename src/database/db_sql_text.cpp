@@ -187,8 +187,41 @@ QString quotedIdentifier(const QString& name, Dialect dialect) {
            QLatin1Char('"');
 }
 
+namespace {
+
+bool mentionsAny(const QString& text, std::initializer_list<const char*> parts) {
+    for (const char* part : parts) {
+        if (text.contains(QLatin1String(part), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// What the operator is to understand of a fault of the database itself (SQLite's texts come
+// alike through QSQLITE and the SQLite ODBC driver); empty for any other error.
+QString faultExplanation(const QString& message) {
+    if (mentionsAny(message, {"database is locked", "database table is locked",
+                              "Lock request time out period exceeded"}))
+        return QStringLiteral("The database is busy: another program held a lock on it for "
+                              "longer than the tool waits");
+    if (mentionsAny(message, {"database or disk is full", "disk I/O error", "File too large"}))
+        return QStringLiteral("The database could not be written: the disk is full or the file "
+                              "may not grow");
+    if (mentionsAny(message, {"readonly database", "read-only database"}))
+        return QStringLiteral("The database is read-only: its file or its folder may not be "
+                              "written");
+    if (mentionsAny(message, {"unable to open database file"}))
+        return QStringLiteral("The database cannot be written: its file or its folder is "
+                              "read-only, or missing");
+    return QString();
+}
+
+} // namespace
+
 QString sqlErrorMessage(const QSqlError& error) {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString message = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString explanation = faultExplanation(message);
+    return explanation.isEmpty() ? message : explanation + QStringLiteral(" (") + message + u')';
 }
 
 } // namespace kestrel

@@ -27,7 +27,8 @@ bool changesSchema(const QString& statement);
 
 QString quotedIdentifier(const QString& name, Dialect dialect);
 
-// The server's own message of a failed statement, else the driver's.
+// The server's own message of a failed statement, else the driver's; a busy, full or
+// read-only database is said so in front of it.
 QString sqlErrorMessage(const QSqlError& error);
 
 } // namespace kestrel

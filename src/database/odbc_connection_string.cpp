@@ -85,6 +85,23 @@ QString freeTdsServer(const QString& dataSource, QString& port) {
     return host;
 }
 
+// Reads the braced value at pos ('}' doubled inside stands for one); pos ends past the brace.
+QString readBraced(const QString& text, qsizetype& pos) {
+    QString value;
+    for (++pos; pos < text.size(); ++pos) {
+        if (text.at(pos) != u'}') {
+            value += text.at(pos);
+        } else if (pos + 1 < text.size() && text.at(pos + 1) == u'}') {
+            value += u'}';
+            ++pos;
+        } else {
+            ++pos;
+            break;
+        }
+    }
+    return value;
+}
+
 } // namespace
 
 QString oleDbValue(const QString& value) {
@@ -201,6 +218,26 @@ QString odbcConnectionString(const SqlServerTarget& target, const QString& drive
         parts.append(QStringLiteral("ClientCharset=UTF-8"));
     }
     return parts.join(u';');
+}
+
+std::optional<QString> odbcKeyValue(const QString& connectionString, const QString& key) {
+    const QString& s = connectionString;
+    qsizetype pos = 0;
+    while (pos < s.size()) {
+        const qsizetype equals = s.indexOf(u'=', pos);
+        if (equals < 0)
+            return std::nullopt;
+        const QString name = s.mid(pos, equals - pos).trimmed();
+        pos = equals + 1;
+        const bool braced = pos < s.size() && s.at(pos) == u'{';
+        const QString value = braced ? readBraced(s, pos) : QString();
+        const qsizetype end = s.indexOf(u';', pos);
+        const QString plain = s.mid(pos, end < 0 ? -1 : end - pos).trimmed();
+        pos = end < 0 ? s.size() : end + 1;
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return braced ? value : plain;
+    }
+    return std::nullopt;
 }
 
 QString defaultOdbcDriver() {

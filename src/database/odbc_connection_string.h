@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <QString>
+#include <optional>
 
 namespace kestrel {
 
@@ -46,6 +47,11 @@ QString odbcValue(const QString& value, BraceStyle style = BraceStyle::Odbc);
 // server split into host, instance and port, TDS 7.1 (SQL Server 2000 and later) and UTF-8 as
 // client character set; Microsoft's drivers get the data source as it stands.
 QString odbcConnectionString(const SqlServerTarget& target, const QString& driver);
+
+// The value of a key of an ODBC connection string ("Database" in "Driver=X;DATABASE={a;b}"
+// gives "a;b"): keys match without regard to letter case, a braced value has '}' doubled inside.
+// Nothing when the key is absent.
+std::optional<QString> odbcKeyValue(const QString& connectionString, const QString& key);
 
 // "FreeTDS" on Linux and macOS, "SQL Server" on Windows.
 QString defaultOdbcDriver();

@@ -74,8 +74,15 @@ void CliFixture::writeSettings(const QString& databaseName) const {
                    .toUtf8());
 }
 
-ProcessResult CliFixture::runImport(const QStringList& arguments) const {
+ProcessResult CliFixture::runImport(const QStringList& arguments,
+                                    const std::function<void()>& childSetup) const {
     QProcess process;
+#ifdef Q_OS_UNIX
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
+#else
+    Q_UNUSED(childSetup);
+#endif
     process.start(binDir() + QStringLiteral("/kestrel-import"), arguments);
     ProcessResult result;
     if (!process.waitForFinished(120000)) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kestrel::test {
@@ -25,7 +26,9 @@ protected:
     QString databasePath() const { return dir() + QStringLiteral("/branch.db"); }
     QString templatePath(const QString& name) const { return dir() + QLatin1Char('/') + name; }
 
-    ProcessResult runImport(const QStringList& arguments) const;
+    // childSetup, when given, runs in the child between fork and exec (Unix only).
+    ProcessResult runImport(const QStringList& arguments,
+                            const std::function<void()>& childSetup = {}) const;
     // Runs arguments with "--dir" and this folder in front.
     ProcessResult runInDir(const QStringList& arguments) const;
 
