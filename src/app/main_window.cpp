@@ -114,13 +114,9 @@ TFrmBk_DataOutPut::TFrmBk_DataOutPut(TPubDM& dataModule, QWidget* parent)
     if (QScreen* shown = screen())
         move(shown->availableGeometry().center() - rect().center());
 
-    // Import run hook (owner: run): the imports the engine has built, btnStart's
-    // btnStartClick ("充值卡导入") first; later importers are added to the registry.
-    for (const ImportEntry& entry : importRegistry()) {
-        if (entry.built)
-            setImportAction(entry.kind,
-                            [this, kind = entry.kind] { runEngineImport(*this, kind); });
-    }
+    // Every button runs its import, btnStart's btnStartClick ("充值卡导入") first.
+    for (const ImportEntry& entry : importRegistry())
+        setImportAction(entry.kind, [this, kind = entry.kind] { runEngineImport(*this, kind); });
 }
 
 TFrmBk_DataOutPut::~TFrmBk_DataOutPut() = default;

@@ -17,11 +17,6 @@ std::optional<QList<ImportKind>> resolveImports(const QStringList& names, QStrin
             error = QStringLiteral("unknown import \"%1\"").arg(name);
             return std::nullopt;
         }
-        if (!importEntry(*kind).built) {
-            error = QStringLiteral("import \"%1\" (%2) is not built yet")
-                        .arg(name, importEntry(*kind).buttonCaption);
-            return std::nullopt;
-        }
         kinds.append(*kind);
     }
     return kinds;
@@ -61,8 +56,6 @@ int exitStatusOf(RunOutcome outcome) {
         return ExitCheckFailed;
     case RunOutcome::Error:
         return ExitImportError;
-    case RunOutcome::NotBuilt:
-        return ExitUsage;
     }
     return ExitImportError;
 }

@@ -15,7 +15,7 @@ namespace kestrel::cli {
 class ConsoleObserver;
 
 // The imports the command line names, in its order. Gives nothing and sets error when a name is
-// unknown or its import is not built yet.
+// unknown.
 std::optional<QList<ImportKind>> resolveImports(const QStringList& names, QString& error);
 
 // The branch identity as the window has it: from the first row of Sys_System when that table

@@ -10,7 +10,7 @@
 
 namespace kestrel {
 
-std::optional<ImportDefinition> importDefinition(ImportKind kind) {
+ImportDefinition importDefinition(ImportKind kind) {
     switch (kind) {
     case ImportKind::StoredValue:
         return storedValueImport();
@@ -27,14 +27,11 @@ std::optional<ImportDefinition> importDefinition(ImportKind kind) {
     case ImportKind::Employees:
         return employeesImport();
     }
-    return std::nullopt;
+    return storedValueImport(); // unreachable: every kind has a case
 }
 
 RunOutcome runImport(ImportKind kind, RunContext& context) {
-    const std::optional<ImportDefinition> definition = importDefinition(kind);
-    if (!definition)
-        return RunOutcome::NotBuilt;
-    return runImportDefinition(*definition, context);
+    return runImportDefinition(importDefinition(kind), context);
 }
 
 } // namespace kestrel

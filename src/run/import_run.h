@@ -16,8 +16,7 @@ class Database;
 class Workbook;
 struct ImportDefinition;
 
-// The imports of the main window, one per button. Some are declared before they are built, so
-// that the window and the command-line tool can name them and say that they are not there yet.
+// The imports of the main window, one per button.
 enum class ImportKind {
     StoredValue,  // 充值卡导入
     Points,       // 积分卡导入
@@ -33,7 +32,6 @@ struct ImportEntry {
     QString commandName;   // the name kestrel-import takes: "stored-value", "points", ...
     QString buttonCaption; // the caption of its button: "充值卡导入", ...
     QString handlerName;   // the button's click handler: "btnStartClick", ...
-    bool built = false;    // false: the import is declared but not built yet
 };
 
 // Every import in the order of the buttons.
@@ -76,7 +74,6 @@ enum class RunOutcome {
     IdentityCheckFailed, // an empty branch field; its message was given
     RowCheckFailed,      // a row message was given (check mode: at least one)
     Error,               // an error ended the run; its text went to RunObserver::error
-    NotBuilt,            // the import is declared but not built yet; nothing happened
 };
 
 // Runs an import described as data from start to end, as its button does, reporting through

@@ -213,19 +213,6 @@ TEST_F(ImportCli, UsageErrorsExit64BeforeTheDatabaseIsTouched) {
     }
 }
 
-TEST_F(ImportCli, AnImportNotBuiltYetIsAUsageErrorThatSaysSo) {
-    for (const ImportEntry& entry : importRegistry()) {
-        if (entry.built)
-            continue;
-        const ProcessResult result = runInDir({QStringLiteral("stored-value"), entry.commandName});
-        EXPECT_EQ(result.exitCode, 64) << entry.commandName.toStdString();
-        EXPECT_TRUE(result.err.contains(QStringLiteral("not built yet")));
-        EXPECT_EQ(result.out, QString()); // nothing ran, not even the built import before it
-        return;
-    }
-    GTEST_SKIP() << "every import is built";
-}
-
 TEST_F(ImportCli, AMissingDatabaseExitsThreeWithTheSettingsMessageThenTheDriversOwn) {
     writeSettings(QStringLiteral("no-such.db"));
     const ProcessResult result = runInDir({QStringLiteral("stored-value")});
