@@ -119,7 +119,7 @@ int main(int argc, char* argv[]) {
         }
     }
     try {
-        const std::unique_ptr<kestrel::Workbook> book = kestrel::openXlsWorkbook(args.at(0));
+        const std::unique_ptr<kestrel::Workbook> book = kestrel::openWorkbook(args.at(0));
         dump(*book, sheet);
     } catch (const kestrel::Error& error) {
         std::fflush(stdout);

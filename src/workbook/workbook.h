@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/cellvalue.h"
+#include "text/errors.h"
 
 #include <QByteArray>
 #include <QLocale>
@@ -27,6 +28,17 @@ public:
     virtual CellValue cell(int sheet, int row, int column) const = 0;
     virtual void setCell(int sheet, int row, int column, const CellValue& value) = 0;
 };
+
+// Opens a template workbook by its content, whatever its name: an OLE2 compound file as .xls
+// (below), a ZIP package holding an Office Open XML workbook (.xlsx, .xlsm) or an OpenDocument
+// spreadsheet (.ods) through liborcus. Anything else is refused as the .xls reader refuses it.
+// Throws WorkbookError, in Chinese, naming the file and what is wrong with it.
+std::unique_ptr<Workbook> openWorkbook(const QString& path);
+// The same from the file's bytes already in memory; name is used in error messages.
+std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name);
+
+// "无法打开模板文件 PATH：REASON", the path in the platform's form.
+WorkbookError workbookOpenError(const QString& path, const QString& reason);
 
 // Opens an Excel 97-2003 (BIFF8) or Excel 5/95 (BIFF5) workbook. Throws WorkbookError, in
 // Chinese, naming the file and what is wrong with it.
