@@ -13,9 +13,9 @@ constexpr int kMaxColumns = 16384;
 // More cells than a full .xls sheet holds; bounds the memory a wrong file can take.
 constexpr std::size_t kMaxCells = std::size_t(1) << 24;
 
-// The error code of a formula saved without its result: the application that saved it did not
-// compute it, and this reader does not either.
-constexpr quint8 kNoFormulaResult = 0xFF;
+// A formula saved without its result: the application that saved it did not compute it, and
+// this reader does not either.
+constexpr quint8 kNoFormulaResult = kErrorNoFormulaResult;
 
 // One cell with a value. Blank cells are not stored: they only count for the last row.
 struct PackageCell {

@@ -9,6 +9,8 @@
 namespace kestrel::package {
 namespace {
 
+constexpr std::size_t kPadding = 16;
+
 class Handler : public orcus::sax_handler {
 public:
     explicit Handler(XmlEvents& events) : m_events(events) {}
@@ -49,12 +51,15 @@ private:
 
 } // namespace
 
-void parseXml(const std::vector<unsigned char>& content, XmlEvents& events,
-              std::string_view partName) {
+void parseXml(std::vector<unsigned char> content, XmlEvents& events, std::string_view partName) {
+    // liborcus 0.17's parser can look a character past the end of a truncated element: give it
+    // zero bytes to find there.
+    const std::size_t size = content.size();
+    content.resize(size + kPadding, 0);
     Handler handler(events);
     try {
-        orcus::sax_parser<Handler> parser(reinterpret_cast<const char*>(content.data()),
-                                          content.size(), handler);
+        orcus::sax_parser<Handler> parser(reinterpret_cast<const char*>(content.data()), size,
+                                          handler);
         parser.parse();
     } catch (const PackageError&) {
         throw;

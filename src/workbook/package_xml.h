@@ -56,7 +56,6 @@ public:
 };
 
 // Parses a whole part; throws PackageError (Damaged, naming the part) for malformed XML.
-void parseXml(const std::vector<unsigned char>& content, XmlEvents& events,
-              std::string_view partName);
+void parseXml(std::vector<unsigned char> content, XmlEvents& events, std::string_view partName);
 
 } // namespace kestrel::package

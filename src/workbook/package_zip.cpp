@@ -11,10 +11,11 @@ namespace kestrel::package {
 namespace {
 
 // Far above any template's largest part (65,536 rows of 20 columns take about 40 MB of XML).
-constexpr quint64 kMaxPartSize = quint64(512) * 1024 * 1024;
-constexpr quint64 kMaxTotalSize = quint64(1024) * 1024 * 1024;
+constexpr quint64 kMaxPartSize = quint64(256) * 1024 * 1024;
+constexpr quint64 kMaxTotalSize = quint64(512) * 1024 * 1024;
 constexpr quint32 kEndOfDirectory = 0x06054b50;
 constexpr quint32 kDirectoryEntry = 0x02014b50;
+constexpr quint32 kLocalHeader = 0x04034b50;
 
 quint32 u32At(const QByteArray& bytes, qsizetype at) {
     return qFromLittleEndian<quint32>(bytes.constData() + at);
@@ -37,6 +38,16 @@ qsizetype endOfDirectory(const QByteArray& bytes) {
     fail(Fault::Damaged);
 }
 
+// liborcus sizes its buffers by the entry's local header, which may differ from the directory.
+void checkLocalHeader(const QByteArray& bytes, qsizetype at) {
+    if (at < 0 || at + 30 > bytes.size() || u32At(bytes, at) != kLocalHeader)
+        fail(Fault::Damaged);
+    if (u32At(bytes, at + 18) > quint64(bytes.size()))
+        fail(Fault::Damaged);
+    if (u32At(bytes, at + 22) > kMaxPartSize)
+        fail(Fault::TooLarge);
+}
+
 // Refuses a package whose central directory declares parts too large to inflate.
 void checkDeclaredSizes(const QByteArray& bytes) {
     if (bytes.size() < 22)
@@ -49,9 +60,12 @@ void checkDeclaredSizes(const QByteArray& bytes) {
         if (at < 0 || at + 46 > bytes.size() || u32At(bytes, at) != kDirectoryEntry)
             fail(Fault::Damaged);
         const quint64 size = u32At(bytes, at + 24);
+        if (u32At(bytes, at + 20) > quint64(bytes.size()))
+            fail(Fault::Damaged); // more compressed bytes than the file holds
         total += size;
         if (size > kMaxPartSize || total > kMaxTotalSize)
             fail(Fault::TooLarge);
+        checkLocalHeader(bytes, qsizetype(u32At(bytes, at + 42)));
         at += 46 + u16At(bytes, at + 28) + u16At(bytes, at + 30) + u16At(bytes, at + 32);
     }
 }
