@@ -24,12 +24,14 @@ bool isEncryptedPackage(const QByteArray& bytes) {
     return bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") && bytes.contains(name);
 }
 
-std::unique_ptr<Workbook> openNonPackage(const QByteArray& bytes, const QString& name,
-                                         const std::function<std::unique_ptr<Workbook>()>& xls) {
+// Opens with the .xls reader; when it refuses an encrypted Office Open XML file, says so.
+std::unique_ptr<Workbook> openNonPackage(const QString& name,
+                                         const std::function<std::unique_ptr<Workbook>()>& xls,
+                                         const std::function<QByteArray()>& bytes) {
     try {
         return xls();
     } catch (const WorkbookError&) {
-        if (isEncryptedPackage(bytes))
+        if (isEncryptedPackage(bytes()))
             throw workbookOpenError(name, QStringLiteral("工作簿设有密码保护，无法读取"));
         throw;
     }
@@ -48,7 +50,8 @@ std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const Q
             throw workbookOpenError(name, QStringLiteral("文件过大，不是模板工作簿"));
         return package::openPackageWorkbook(bytes, name);
     }
-    return openNonPackage(bytes, name, [&] { return openXlsWorkbookFromBytes(bytes, name); });
+    return openNonPackage(
+        name, [&] { return openXlsWorkbookFromBytes(bytes, name); }, [&] { return bytes; });
 }
 
 std::unique_ptr<Workbook> openWorkbook(const QString& path) {
@@ -58,11 +61,16 @@ std::unique_ptr<Workbook> openWorkbook(const QString& path) {
         return openXlsWorkbook(path); // gives the reason: missing, a folder, unreadable
     const QByteArray head = file.peek(8);
     if (!package::looksLikeZip(head)) {
-        const QByteArray start = head.startsWith("\xD0\xCF\x11\xE0") && info.size() <= kMaxFileSize
-                                     ? file.readAll()
-                                     : QByteArray();
         file.close();
-        return openNonPackage(start, path, [&] { return openXlsWorkbook(path); });
+        // Read again only when the .xls reader refused an OLE2 file, to tell why.
+        const auto bytes = [&] {
+            QFile again(path);
+            const bool ole2 = head.startsWith("\xD0\xCF\x11\xE0") && info.size() <= kMaxFileSize &&
+                              again.open(QIODevice::ReadOnly);
+            return ole2 ? again.readAll() : QByteArray();
+        };
+        return openNonPackage(
+            path, [&] { return openXlsWorkbook(path); }, bytes);
     }
     if (info.size() > kMaxFileSize)
         throw workbookOpenError(path, QStringLiteral("文件过大，不是模板工作簿"));
