@@ -40,20 +40,62 @@ bool timeFraction(std::string_view text, double& fraction) {
 
 } // namespace
 
-void PackageSheet::finish() {
-    std::stable_sort(cells.begin(), cells.end(), [](const PackageCell& a, const PackageCell& b) {
-        return a.row != b.row ? a.row < b.row : a.column < b.column;
-    });
-    // Of two cells for one place, the later one (last after the stable sort) wins.
-    std::vector<PackageCell> unique;
-    unique.reserve(cells.size());
-    for (const PackageCell& cell : cells) {
-        if (!unique.empty() && unique.back().row == cell.row && unique.back().column == cell.column)
-            unique.back() = cell;
-        else
-            unique.push_back(cell);
+bool parseDecimal(std::string_view text, double& value) {
+    // The common case, a plain decimal of at most 15 digits, is exact as a whole number divided
+    // by a power of ten (both exact doubles, so the one division rounds correctly).
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative || (!text.empty() && text[0] == '+'))
+        ++i;
+    std::int64_t digits = 0;
+    int count = 0;
+    int decimals = -1;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + (c - '0');
+            ++count;
+            if (decimals >= 0)
+                ++decimals;
+        } else if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
     }
-    cells = std::move(unique);
+    if (i == text.size() && count > 0 && count <= 15) {
+        value = double(digits) / kPowers[std::max(decimals, 0)];
+        if (negative)
+            value = -value;
+        return true;
+    }
+    const char* first = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    return first != last && error == std::errc() && end == last && std::isfinite(value);
+}
+
+void PackageSheet::finish() {
+    const auto before = [](const PackageCell& a, const PackageCell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    };
+    const auto notAfter = [&](const PackageCell& a, const PackageCell& b) { return !before(a, b); };
+    // Writers store cells in order; only a file that does not needs sorting.
+    if (std::adjacent_find(cells.begin(), cells.end(), notAfter) != cells.end()) {
+        std::stable_sort(cells.begin(), cells.end(), before);
+        // Of two cells for one place, the later one (last after the stable sort) wins.
+        std::vector<PackageCell> unique;
+        unique.reserve(cells.size());
+        for (const PackageCell& cell : cells) {
+            if (!unique.empty() && !before(unique.back(), cell))
+                unique.back() = cell;
+            else
+                unique.push_back(cell);
+        }
+        cells = std::move(unique);
+    }
     cells.shrink_to_fit();
     const std::uint32_t rows = cells.empty() ? 0 : cells.back().row + 1;
     rowStart.assign(rows + 1, 0);

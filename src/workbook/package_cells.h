@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace kestrel::package {
@@ -72,6 +73,9 @@ private:
     PackageSheet& m_sheet;
     std::size_t& m_cellCount;
 };
+
+// A number as XML writes it ("12.5", "-3", "1.5E-7"); false when it is none or not finite.
+bool parseDecimal(std::string_view text, double& value);
 
 // BIFF error code of an error's text ("#DIV/0!" is 0x07); #VALUE! for texts of other
 // applications' own errors ("Err:504").

@@ -25,12 +25,6 @@ int repeatCount(std::string_view text) {
     return count;
 }
 
-bool parseDouble(std::string_view text, double& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size() &&
-           std::isfinite(value);
-}
-
 // An ISO 8601 duration ("PT27H17M54S", "P1DT2H") as days.
 bool durationDays(std::string_view text, double& days) {
     bool negative = false;
@@ -155,8 +149,8 @@ private:
             // paragraph holds its text.
             m_cell.type = PendingCell::Type::Error;
         } else if (type == "float" || type == "percentage" || type == "currency") {
-            m_cell.type = parseDouble(value, m_cell.number) ? PendingCell::Type::Number
-                                                            : PendingCell::Type::None;
+            m_cell.type = parseDecimal(value, m_cell.number) ? PendingCell::Type::Number
+                                                             : PendingCell::Type::None;
         } else if (type == "date") {
             m_cell.type = calendarDaysOf(a.get("date-value"), m_cell.number)
                               ? PendingCell::Type::Date

@@ -272,12 +272,7 @@ private:
 
     void addNumber() {
         double value = 0.0;
-        const char* first = m_value.data();
-        const char* last = first + m_value.size();
-        if (first != last && *first == '+')
-            ++first;
-        const auto [end, error] = std::from_chars(first, last, value);
-        if (error != std::errc() || end != last || !std::isfinite(value))
+        if (!parseDecimal(m_value, value))
             throw PackageError{Fault::Damaged, {}};
         const bool date = m_xf < m_dateXf.size() && m_dateXf[m_xf];
         m_builder.addNumber(m_row, m_column, date ? PackageCell::Serial : PackageCell::Number,

@@ -52,10 +52,11 @@ private:
 } // namespace
 
 void parseXml(std::vector<unsigned char> content, XmlEvents& events, std::string_view partName) {
-    // liborcus 0.17's parser can look a character past the end of a truncated element: give it
-    // zero bytes to find there.
+    // liborcus 0.17's parser looks at the character past the end of a truncated element and,
+    // given a blank there, skips on without bound. A '/' there is no blank, no name, no '>',
+    // '=' or quote: every such look fails and the part is refused as malformed.
     const std::size_t size = content.size();
-    content.resize(size + kPadding, 0);
+    content.resize(size + kPadding, '/');
     Handler handler(events);
     try {
         orcus::sax_parser<Handler> parser(reinterpret_cast<const char*>(content.data()), size,

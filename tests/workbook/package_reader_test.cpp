@@ -5,7 +5,9 @@
 #include "workbook/workbook.h"
 
 #include <QtEndian>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using kestrel::CellValue;
 using namespace kestrel::test;
@@ -58,6 +60,25 @@ TEST(XlsxReader, NumberFormatsDecideWhatIsADate) {
     EXPECT_EQ(CellValue::Type::Number, book->cell(1, 1, 4).type);
     EXPECT_EQ(CellValue::Type::Number, book->cell(1, 1, 5).type);
     EXPECT_EQ(-1.0, book->cell(1, 1, 6).number);
+}
+
+TEST(XlsxReader, NumbersReadExactlyAsWritten) {
+    const char* const texts[] = {"0.1",
+                                 "1234567.25",
+                                 "-0.3",
+                                 "123456789012345",
+                                 "1.5E-7",
+                                 "12345678901234567",
+                                 "+7",
+                                 "0.000000000000001",
+                                 "9007199254740993",
+                                 "2.675"};
+    QByteArray row = "<row r=\"1\">";
+    for (const char* text : texts)
+        row += "<c><v>" + QByteArray(text) + "</v></c>";
+    const auto book = open(xlsxPackage(oneSheet(row + "</row>")));
+    for (int i = 0; i < int(std::size(texts)); ++i)
+        EXPECT_EQ(std::strtod(texts[i], nullptr), book->cell(1, 1, i + 1).number) << texts[i];
 }
 
 TEST(XlsxReader, Date1904AndIsoDateCells) {
