@@ -55,8 +55,9 @@ bool parseDecimal(std::string_view text, double& value) {
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c >= '0' && c <= '9') {
+            if (++count > 15)
+                break; // more digits than the fast path holds exactly
             digits = digits * 10 + (c - '0');
-            ++count;
             if (decimals >= 0)
                 ++decimals;
         } else if (c == '.' && decimals < 0) {
