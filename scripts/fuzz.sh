@@ -28,14 +28,15 @@ mkdir -p "$artifact_dir"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-# run_fuzzer NAME CORPUS DICTIONARY MAX_LEN
+# run_fuzzer NAME CORPUS DICTIONARY MAX_LEN [READ_ONLY_CORPUS...]
 run_fuzzer() {
     local name=$1 corpus=$2 dictionary=$3 max_len=$4
+    shift 4
     echo "fuzz.sh: running $name for $seconds s"
     local started=$artifact_dir/.started-$name
     touch "$started"
     set +e
-    "$build_dir/bin/$name" "$corpus" \
+    "$build_dir/bin/$name" "$corpus" "$@" \
         -dict="$dictionary" \
         -max_total_time="$seconds" \
         -max_len="$max_len" \
@@ -55,4 +56,5 @@ run_fuzzer() {
 }
 
 run_fuzzer kestrel-xls-fuzzer fuzz/corpus-work fuzz/xls.dict 262144
-run_fuzzer kestrel-package-fuzzer fuzz/corpus-package fuzz/package.dict 262144
+run_fuzzer kestrel-package-fuzzer fuzz/corpus-package fuzz/package.dict 262144 \
+    fuzz/package-regressions
