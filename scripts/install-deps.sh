@@ -12,6 +12,7 @@ packages=(
     fonts-wqy-microhei
     googletest libgtest-dev
     sqlite3 python3 python3-xlwt python3-xlrd libfreexl-dev time
+    liborcus-dev libixion-dev python3-openpyxl python3-odf
     clang-14 libclang-rt-14-dev
     xvfb xauth
 )

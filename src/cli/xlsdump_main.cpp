@@ -133,7 +133,7 @@ int main(int argc, char* argv[]) {
         }
     }
     try {
-        const std::unique_ptr<kestrel::Workbook> book = kestrel::openXlsWorkbook(args.at(0));
+        const std::unique_ptr<kestrel::Workbook> book = kestrel::openWorkbook(args.at(0));
         noteAssumedCodePage(*book);
         dump(*book, sheet);
     } catch (const kestrel::Error& error) {

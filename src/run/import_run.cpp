@@ -5,6 +5,7 @@
 #include "run/import_definition.h"
 #include "run/reconciliation.h"
 #include "run/row_writer.h"
+#include "run/template_lookup.h"
 #include "text/errors.h"
 #include "text/textrules.h"
 #include "workbook/workbook.h"
@@ -176,9 +177,9 @@ private:
     }
 
     std::unique_ptr<Workbook> openTemplate() {
-        const QString path = QDir(m_context.templateFolder).filePath(m_block.templateFile);
+        const QString path = findTemplate(m_context.templateFolder, m_block.templateFile);
         std::unique_ptr<Workbook> book =
-            m_context.openWorkbook ? m_context.openWorkbook(path) : openXlsWorkbook(path);
+            m_context.openWorkbook ? m_context.openWorkbook(path) : openWorkbook(path);
         m_context.observer.progressReset(book->lastRow(m_block.worksheet));
         return book;
     }

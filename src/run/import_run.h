@@ -55,13 +55,14 @@ struct RunContext {
 
     Database& database; // the run sets its locale to `locale` below
     RunObserver& observer;
-    QString templateFolder;  // the templates are looked up here only (the executable's folder)
-    BranchIdentity identity; // as typed; the run trims it and reports it back
+    // The templates are looked up here only (the executable's folder), by findTemplate().
+    QString templateFolder;
+    BranchIdentity identity;            // as typed; the run trims it and reports it back
     QLocale locale = QLocale::system(); // reads cell texts, numbers and dates
     // "Now": today's date for defaults, the time of day for generated category keys.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    // Opens a template; when empty, the .xls reader (openXlsWorkbook). Tests put an in-memory
-    // workbook here.
+    // Opens a template; when empty, openWorkbook (by content: .xls, .xlsx, .xlsm, .ods). Tests
+    // put an in-memory workbook here.
     std::function<std::unique_ptr<Workbook>(const QString& path)> openWorkbook;
     RunMode mode = RunMode::Import;
     // Optional: told as each phase of a block begins (Finished after the block's commit), so

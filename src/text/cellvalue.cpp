@@ -18,6 +18,8 @@ QString errorCodeText(quint8 code) {
         return QStringLiteral("#NUM!");
     case 0x2A:
         return QStringLiteral("#N/A");
+    case kErrorNoFormulaResult:
+        return QStringLiteral("#公式未计算");
     default:
         return QStringLiteral("#ERR") + QString::number(code);
     }

@@ -54,8 +54,13 @@ struct CellValue {
     bool isBlank() const { return type == Type::Blank; }
 };
 
+// The error of a formula saved without its result (some writers leave computing it to the
+// spreadsheet application); not a BIFF code.
+constexpr quint8 kErrorNoFormulaResult = 0xFF;
+
 // The text Excel shows for a BIFF error code: "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?",
-// "#NUM!", "#N/A"; an unknown code gives "#ERR" followed by its number.
+// "#NUM!", "#N/A"; kErrorNoFormulaResult gives "#公式未计算"; an unknown code gives "#ERR"
+// followed by its number.
 QString errorCodeText(quint8 code);
 
 } // namespace kestrel

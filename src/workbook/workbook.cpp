@@ -20,12 +20,12 @@ QString cellText(const Workbook& book, int sheet, int row, int column, const QLo
     const CellValue value = book.cell(sheet, row, column);
     if (value.type != CellValue::Type::Error)
         return cellToText(value, locale);
+    // One multi-argument call: replacing %3 first would turn "%5%3" into a marker "%52".
+    const QString rowText = QString::number(row);
     throw ConversionError(
-        QStringLiteral("文件“%1”的工作表“%2”第%3行第%4列（%5%3）是错误值 %6，无法转换为文本")
-            .arg(book.filePath(), book.worksheetName(sheet))
-            .arg(row)
-            .arg(column)
-            .arg(columnLetters(column), errorCodeText(value.errorCode)));
+        QStringLiteral("文件“%1”的工作表“%2”第%3行第%4列（%5）是错误值 %6，无法转换为文本")
+            .arg(book.filePath(), book.worksheetName(sheet), rowText, QString::number(column),
+                 columnLetters(column) + rowText, errorCodeText(value.errorCode)));
 }
 
 } // namespace kestrel

@@ -2,6 +2,7 @@
 
 #include "text/cellvalue.h"
 #include "text/codepage.h"
+#include "text/errors.h"
 
 #include <QByteArray>
 #include <QLocale>
@@ -32,6 +33,17 @@ public:
     // mattered (an Excel 5/95 workbook without a CODEPAGE record holding text beyond ASCII).
     virtual std::optional<int> assumedCodePage() const { return std::nullopt; }
 };
+
+// Opens a template workbook by its content, whatever its name: an OLE2 compound file as .xls
+// (below), a ZIP package holding an Office Open XML workbook (.xlsx, .xlsm) or an OpenDocument
+// spreadsheet (.ods) through liborcus. Anything else is refused as the .xls reader refuses it.
+// Throws WorkbookError, in Chinese, naming the file and what is wrong with it.
+std::unique_ptr<Workbook> openWorkbook(const QString& path);
+// The same from the file's bytes already in memory; name is used in error messages.
+std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name);
+
+// "无法打开模板文件 PATH：REASON", the path in the platform's form.
+WorkbookError workbookOpenError(const QString& path, const QString& reason);
 
 // Opens an Excel 97-2003 (BIFF8) or Excel 5/95 (BIFF5) workbook. Throws WorkbookError, in
 // Chinese, naming the file and what is wrong with it. An Excel 5/95 workbook stores its texts in

@@ -10,6 +10,9 @@ inline QString sourceDir() {
 inline QString xlsCorpusDir() {
     return QStringLiteral(KESTREL_XLS_CORPUS_DIR);
 }
+inline QString sheetCorpusDir() {
+    return QStringLiteral(KESTREL_SHEET_CORPUS_DIR);
+}
 inline QString binDir() {
     return QStringLiteral(KESTREL_BIN_DIR);
 }

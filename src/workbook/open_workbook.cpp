@@ -1,0 +1,84 @@
+// Opening a template by its content: a ZIP package (.xlsx, .xlsm, .ods) goes to the package
+// reader, everything else to the .xls reader, which refuses what it cannot read.
+#include "text/errors.h"
+#include "workbook/package_workbook.h"
+#include "workbook/package_zip.h"
+#include "workbook/workbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <functional>
+
+namespace kestrel {
+namespace {
+
+// As for .xls: larger than any template; bounds the memory a wrong file can take.
+constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
+
+// An Office Open XML file saved with a password is an OLE2 compound file holding the
+// encrypted package; the .xls reader finds no workbook stream in it.
+bool isEncryptedPackage(const QByteArray& bytes) {
+    static const QByteArray name =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(u"EncryptedPackage"), 32);
+    return bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") && bytes.contains(name);
+}
+
+// Opens with the .xls reader; when it refuses an encrypted Office Open XML file, says so.
+std::unique_ptr<Workbook> openNonPackage(const QString& name,
+                                         const std::function<std::unique_ptr<Workbook>()>& xls,
+                                         const std::function<QByteArray()>& bytes) {
+    try {
+        return xls();
+    } catch (const WorkbookError&) {
+        if (isEncryptedPackage(bytes()))
+            throw workbookOpenError(name, QStringLiteral("工作簿设有密码保护，无法读取"));
+        throw;
+    }
+}
+
+} // namespace
+
+WorkbookError workbookOpenError(const QString& path, const QString& reason) {
+    return WorkbookError(
+        QStringLiteral("无法打开模板文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
+    if (package::looksLikeZip(bytes)) {
+        if (bytes.size() > kMaxFileSize)
+            throw workbookOpenError(name, QStringLiteral("文件过大，不是模板工作簿"));
+        return package::openPackageWorkbook(bytes, name);
+    }
+    return openNonPackage(
+        name, [&] { return openXlsWorkbookFromBytes(bytes, name); }, [&] { return bytes; });
+}
+
+std::unique_ptr<Workbook> openWorkbook(const QString& path) {
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return openXlsWorkbook(path); // gives the reason: missing, a folder, unreadable
+    const QByteArray head = file.peek(8);
+    if (!package::looksLikeZip(head)) {
+        file.close();
+        // Read again only when the .xls reader refused an OLE2 file, to tell why.
+        const auto bytes = [&] {
+            QFile again(path);
+            const bool ole2 = head.startsWith("\xD0\xCF\x11\xE0") && info.size() <= kMaxFileSize &&
+                              again.open(QIODevice::ReadOnly);
+            return ole2 ? again.readAll() : QByteArray();
+        };
+        return openNonPackage(
+            path, [&] { return openXlsWorkbook(path); }, bytes);
+    }
+    if (info.size() > kMaxFileSize)
+        throw workbookOpenError(path, QStringLiteral("文件过大，不是模板工作簿"));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+    }
+    return package::openPackageWorkbook(bytes, path);
+}
+
+} // namespace kestrel

@@ -1,0 +1,294 @@
+// OpenDocument spreadsheets: the tables of content.xml in document order, each cell by its
+// value type. Repeated rows and cells are expanded only when they hold values, so a table that
+// declares a million empty rows costs nothing.
+#include "workbook/package_readers.h"
+#include "workbook/package_xml.h"
+#include "workbook/package_zip.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kestrel::package {
+namespace {
+
+constexpr std::string_view kContent = "content.xml";
+
+int repeatCount(std::string_view text) {
+    int count = 1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || count < 1)
+        return 1;
+    return count;
+}
+
+// An ISO 8601 duration ("PT27H17M54S", "P1DT2H") as days.
+bool durationDays(std::string_view text, double& days) {
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.front() != 'P')
+        return false;
+    text.remove_prefix(1);
+    double seconds = 0.0;
+    bool inTime = false;
+    while (!text.empty()) {
+        if (text.front() == 'T') {
+            inTime = true;
+            text.remove_prefix(1);
+            continue;
+        }
+        double amount = 0.0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), amount);
+        if (error != std::errc() || end == text.data() + text.size())
+            return false;
+        const char unit = *end;
+        text.remove_prefix(std::size_t(end - text.data()) + 1);
+        if (unit == 'D' && !inTime)
+            seconds += amount * 86400.0;
+        else if (unit == 'H' && inTime)
+            seconds += amount * 3600.0;
+        else if (unit == 'M' && inTime)
+            seconds += amount * 60.0;
+        else if (unit == 'S' && inTime)
+            seconds += amount;
+        else
+            return false;
+    }
+    days = (negative ? -seconds : seconds) / 86400.0;
+    return true;
+}
+
+// One cell's value, kept while the cell's paragraphs are read.
+struct PendingCell {
+    enum class Type { None, Number, Date, Time, Boolean, Text, Error, NoResult };
+    Type type = Type::None;
+    double number = 0.0;
+    bool boolean = false;
+    std::string text;
+    bool hasStringValue = false;          // office:string-value gives the text
+    std::uint32_t textIndex = UINT32_MAX; // once stored: shared by the copies of a repeated row
+};
+
+class ContentReader : public XmlEvents {
+public:
+    ContentReader(ParsedPackage& book, std::size_t& cellCount)
+        : m_book(book), m_cellCount(cellCount) {}
+
+    void start(std::string_view name, const XmlAttributes& a) override {
+        if (m_skipDepth > 0) {
+            ++m_skipDepth;
+            return;
+        }
+        if (name == "annotation" || name == "dde-links" || name == "shapes") {
+            m_skipDepth = 1; // comments and embedded objects are not cell text
+        } else if (name == "table" && !m_sheet) {
+            startTable(a);
+        } else if (!m_sheet) {
+            return;
+        } else if (name == "table-row") {
+            m_rowRepeat = repeatCount(a.get("number-rows-repeated"));
+            m_column = 0;
+            m_rowCells.clear();
+        } else if (name == "table-cell" || name == "covered-table-cell") {
+            startCell(a);
+        } else if (m_inCell) {
+            startInCell(name, a);
+        }
+    }
+
+    void end(std::string_view name) override {
+        if (m_skipDepth > 0) {
+            --m_skipDepth;
+            return;
+        }
+        if (!m_sheet)
+            return;
+        if (name == "table") {
+            m_sheet->finish();
+            m_sheet = nullptr;
+            m_builder.reset();
+        } else if (name == "table-row") {
+            endRow();
+        } else if (name == "table-cell" || name == "covered-table-cell") {
+            endCell();
+        } else if (name == "p" && m_inCell) {
+            --m_paragraphDepth;
+        }
+    }
+
+    void text(std::string_view value) override {
+        if (m_skipDepth == 0 && m_inCell && m_paragraphDepth > 0 && !m_cell.hasStringValue)
+            m_cell.text += value;
+    }
+
+private:
+    void startTable(const XmlAttributes& a) {
+        PackageSheet& sheet = m_book.worksheets.emplace_back();
+        sheet.name = QString::fromUtf8(a.get("name").data(), qsizetype(a.get("name").size()));
+        m_sheet = &sheet;
+        m_builder.emplace(sheet, m_cellCount);
+        m_row = 0;
+    }
+
+    void startCell(const XmlAttributes& a) {
+        m_inCell = true;
+        m_paragraphs = 0;
+        m_paragraphDepth = 0;
+        m_cellRepeat = repeatCount(a.get("number-columns-repeated"));
+        m_cell = PendingCell();
+        const std::string_view type = a.get("value-type");
+        const std::string_view value = a.get("value");
+        if (a.has("value-type", "error")) {
+            // LibreOffice's calcext:value-type marks a formula whose result is an error; the
+            // paragraph holds its text.
+            m_cell.type = PendingCell::Type::Error;
+        } else if (type == "float" || type == "percentage" || type == "currency") {
+            m_cell.type = parseDecimal(value, m_cell.number) ? PendingCell::Type::Number
+                                                             : PendingCell::Type::None;
+        } else if (type == "date") {
+            m_cell.type = calendarDaysOf(a.get("date-value"), m_cell.number)
+                              ? PendingCell::Type::Date
+                              : PendingCell::Type::None;
+        } else if (type == "time") {
+            m_cell.type = durationDays(a.get("time-value"), m_cell.number)
+                              ? PendingCell::Type::Time
+                              : PendingCell::Type::None;
+        } else if (type == "boolean") {
+            m_cell.type = PendingCell::Type::Boolean;
+            m_cell.boolean = a.get("boolean-value") == "true";
+        } else if (type == "string") {
+            m_cell.type = PendingCell::Type::Text;
+            if (a.has("string-value")) {
+                m_cell.text = a.get("string-value");
+                m_cell.hasStringValue = true;
+            }
+        } else if (a.has("formula")) {
+            m_cell.type = PendingCell::Type::NoResult;
+        }
+    }
+
+    void startInCell(std::string_view name, const XmlAttributes& a) {
+        if (name == "p") {
+            if (m_paragraphs++ > 0 && !m_cell.hasStringValue)
+                m_cell.text += '\n';
+            ++m_paragraphDepth;
+        } else if (m_paragraphDepth == 0 || m_cell.hasStringValue) {
+            return;
+        } else if (name == "s") {
+            m_cell.text.append(std::size_t(std::min(repeatCount(a.get("c")), 1024)), ' ');
+        } else if (name == "tab") {
+            m_cell.text += '\t';
+        } else if (name == "line-break") {
+            m_cell.text += '\n';
+        }
+    }
+
+    void endCell() {
+        m_inCell = false;
+        if (m_cell.type == PendingCell::Type::None && m_paragraphs > 0)
+            m_cell.type = PendingCell::Type::Text; // text without a declared type
+        if (m_cell.type != PendingCell::Type::None && m_column < kMaxColumns) {
+            const int count = std::min(m_cellRepeat, kMaxColumns - m_column);
+            for (int i = 0; i < count; ++i)
+                m_rowCells.push_back({m_column + i, m_cell});
+        }
+        m_column += std::min(m_cellRepeat, kMaxColumns);
+    }
+
+    void endRow() {
+        if (!m_rowCells.empty()) {
+            const int count = std::min(m_rowRepeat, kMaxRows - std::min(m_row, kMaxRows));
+            for (int i = 0; i < count; ++i) {
+                for (auto& [column, cell] : m_rowCells)
+                    store(m_row + i, column, cell);
+            }
+        }
+        m_row += std::min(m_rowRepeat, kMaxRows);
+        m_rowCells.clear();
+    }
+
+    void store(int row, int column, PendingCell& cell) {
+        SheetBuilder& builder = *m_builder;
+        switch (cell.type) {
+        case PendingCell::Type::Number:
+            builder.addNumber(row, column, PackageCell::Number, cell.number);
+            break;
+        case PendingCell::Type::Date:
+        case PendingCell::Type::Time:
+            builder.addNumber(row, column, PackageCell::Calendar, cell.number);
+            break;
+        case PendingCell::Type::Boolean:
+            builder.addCode(row, column, PackageCell::Boolean, cell.boolean ? 1 : 0);
+            break;
+        case PendingCell::Type::Text:
+            builder.addText(row, column, textIndex(cell));
+            break;
+        case PendingCell::Type::Error:
+            builder.addCode(row, column, PackageCell::Error, errorCodeOf(cell.text));
+            break;
+        case PendingCell::Type::NoResult:
+            builder.addCode(row, column, PackageCell::Error, kNoFormulaResult);
+            break;
+        case PendingCell::Type::None:
+            break;
+        }
+    }
+
+    std::uint32_t textIndex(PendingCell& cell) {
+        if (cell.textIndex == UINT32_MAX) {
+            m_book.strings.push_back(QString::fromStdString(cell.text));
+            cell.textIndex = std::uint32_t(m_book.strings.size() - 1);
+        }
+        return cell.textIndex;
+    }
+
+    ParsedPackage& m_book;
+    std::size_t& m_cellCount;
+    PackageSheet* m_sheet = nullptr;
+    std::optional<SheetBuilder> m_builder;
+    int m_row = 0;
+    int m_column = 0;
+    int m_rowRepeat = 1;
+    int m_cellRepeat = 1;
+    bool m_inCell = false;
+    int m_paragraphs = 0;
+    int m_paragraphDepth = 0;
+    int m_skipDepth = 0;
+    PendingCell m_cell;
+    std::vector<std::pair<int, PendingCell>> m_rowCells;
+};
+
+} // namespace
+
+bool isOpenDocument(const ZipPackage& zip) {
+    return zip.has(kContent) && (zip.has("mimetype") || zip.has("META-INF/manifest.xml"));
+}
+
+ParsedPackage readOpenDocument(const ZipPackage& zip) {
+    if (zip.has("META-INF/manifest.xml")) {
+        const std::vector<unsigned char> manifest = zip.read("META-INF/manifest.xml");
+        const std::string_view text(reinterpret_cast<const char*>(manifest.data()),
+                                    manifest.size());
+        if (text.find("encryption-data") != std::string_view::npos)
+            throw PackageError{Fault::Encrypted, {}};
+    }
+    if (zip.has("mimetype")) {
+        const std::vector<unsigned char> type = zip.read("mimetype");
+        const std::string_view text(reinterpret_cast<const char*>(type.data()), type.size());
+        if (text.find("opendocument.spreadsheet") == std::string_view::npos)
+            throw PackageError{Fault::NotSpreadsheet, {}};
+    }
+    ParsedPackage book;
+    std::size_t cellCount = 0;
+    ContentReader reader(book, cellCount);
+    parseXml(zip.read(kContent), reader, kContent);
+    return book;
+}
+
+} // namespace kestrel::package

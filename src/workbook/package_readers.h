@@ -1,0 +1,21 @@
+#pragma once
+
+#include "workbook/package_cells.h"
+
+namespace kestrel::package {
+
+class ZipPackage;
+
+// An Office Open XML workbook (.xlsx, .xlsm; transitional or Strict). Throws PackageError.
+ParsedPackage readOfficeOpenXml(const ZipPackage& zip);
+// An OpenDocument spreadsheet (.ods). Throws PackageError.
+ParsedPackage readOpenDocument(const ZipPackage& zip);
+
+// Whether the package holds an Office Open XML workbook or an OpenDocument spreadsheet.
+bool isOfficeOpenXml(const ZipPackage& zip);
+bool isOpenDocument(const ZipPackage& zip);
+
+// Decodes the _xHHHH_ escapes Office writes for characters XML cannot hold.
+QString decodeOfficeEscapes(std::string_view text);
+
+} // namespace kestrel::package

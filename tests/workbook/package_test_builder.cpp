@@ -1,0 +1,139 @@
+#include "package_test_builder.h"
+
+#include <QtEndian>
+#include <array>
+
+namespace kestrel::test {
+namespace {
+
+quint32 crc32(const QByteArray& data) {
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xFFFFFFFFu;
+    for (char byte : data)
+        crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+QByteArray le16(quint16 v) {
+    QByteArray out(2, '\0');
+    qToLittleEndian(v, out.data());
+    return out;
+}
+QByteArray le32(quint32 v) {
+    QByteArray out(4, '\0');
+    qToLittleEndian(v, out.data());
+    return out;
+}
+
+const QByteArray kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+} // namespace
+
+QByteArray storedZip(const ZipEntries& entries) {
+    QByteArray body;
+    QByteArray directory;
+    for (const auto& [name, data] : entries) {
+        const QByteArray file = name.toUtf8();
+        const quint32 offset = quint32(body.size());
+        const QByteArray common = le16(20) + le16(0x0800) + le16(0) + le16(0) + le16(0x21) +
+                                  le32(crc32(data)) + le32(quint32(data.size())) +
+                                  le32(quint32(data.size())) + le16(quint16(file.size())) + le16(0);
+        body += le32(0x04034b50) + common + file + data;
+        directory += le32(0x02014b50) + le16(20) + common + le16(0) + le16(0) + le16(0) + le32(0) +
+                     le32(offset) + file;
+    }
+    return body + directory + le32(0x06054b50) + le16(0) + le16(0) + le16(quint16(entries.size())) +
+           le16(quint16(entries.size())) + le32(quint32(directory.size())) +
+           le32(quint32(body.size())) + le16(0);
+}
+
+QByteArray xlsxPackage(const XlsxSpec& spec) {
+    ZipEntries entries;
+    entries.append({QStringLiteral("[Content_Types].xml"),
+                    kXmlHead + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                               "content-types\"/>"});
+    entries.append({QStringLiteral("_rels/.rels"),
+                    kXmlHead +
+                        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
+                        "2006/relationships\"><Relationship Id=\"rId1\" Type=\"" +
+                        kRelNs + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"});
+    QByteArray sheets;
+    QByteArray relations;
+    for (int i = 0; i < spec.sheets.size(); ++i) {
+        const auto& sheet = spec.sheets[i];
+        const QByteArray id = "rId" + QByteArray::number(i + 10);
+        const QByteArray part = (sheet.chart ? "chartsheets/sheet" : "worksheets/sheet") +
+                                QByteArray::number(i + 1) + ".xml";
+        sheets += "<sheet name=\"" + sheet.name.toUtf8() + "\" sheetId=\"" +
+                  QByteArray::number(i + 1) + "\" r:id=\"" + id + "\"/>";
+        relations += "<Relationship Id=\"" + id + "\" Type=\"" + kRelNs +
+                     (sheet.chart ? "/chartsheet" : "/worksheet") + "\" Target=\"" + part + "\"/>";
+        const QByteArray content = sheet.chart ? kXmlHead + "<chartsheet xmlns=\"" + kMain + "\"/>"
+                                               : kXmlHead + "<worksheet xmlns=\"" + kMain +
+                                                     "\"><sheetData>" + sheet.sheetData +
+                                                     "</sheetData></worksheet>";
+        entries.append({QStringLiteral("xl/") + QString::fromLatin1(part), content});
+    }
+    if (!spec.styles.isEmpty()) {
+        relations +=
+            "<Relationship Id=\"rId1\" Type=\"" + kRelNs + "/styles\" Target=\"styles.xml\"/>";
+        entries.append(
+            {QStringLiteral("xl/styles.xml"),
+             kXmlHead + "<styleSheet xmlns=\"" + kMain + "\">" + spec.styles + "</styleSheet>"});
+    }
+    if (!spec.sharedStrings.isEmpty()) {
+        relations += "<Relationship Id=\"rId2\" Type=\"" + kRelNs +
+                     "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+        QByteArray items;
+        for (const QString& text : spec.sharedStrings)
+            items += "<si><t xml:space=\"preserve\">" + text.toUtf8() + "</t></si>";
+        entries.append({QStringLiteral("xl/sharedStrings.xml"),
+                        kXmlHead + "<sst xmlns=\"" + kMain + "\">" + items + "</sst>"});
+    }
+    entries.append({QStringLiteral("xl/workbook.xml"),
+                    kXmlHead + "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRelNs +
+                        "\"><workbookPr " + spec.workbookPr + "/><sheets>" + sheets +
+                        "</sheets></workbook>"});
+    entries.append({QStringLiteral("xl/_rels/workbook.xml.rels"),
+                    kXmlHead +
+                        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
+                        "2006/relationships\">" +
+                        relations + "</Relationships>"});
+    return storedZip(entries);
+}
+
+QByteArray odsPackage(const QByteArray& spreadsheet, const QByteArray& manifestExtra) {
+    const QByteArray content =
+        kXmlHead +
+        "<office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:calcext=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\" "
+        "office:version=\"1.2\"><office:body><office:spreadsheet>" +
+        spreadsheet + "</office:spreadsheet></office:body></office:document-content>";
+    const QByteArray manifest =
+        kXmlHead +
+        "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+        "<manifest:file-entry manifest:full-path=\"/\" manifest:media-type=\"application/"
+        "vnd.oasis.opendocument.spreadsheet\"/><manifest:file-entry "
+        "manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\">" +
+        manifestExtra + "</manifest:file-entry></manifest:manifest>";
+    return storedZip(
+        {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+         {QStringLiteral("content.xml"), content},
+         {QStringLiteral("META-INF/manifest.xml"), manifest}});
+}
+
+} // namespace kestrel::test
