@@ -241,16 +241,26 @@ int runBench(const BenchOptions& options) {
 
     QElapsedTimer clock;
     clock.start();
-    const QString base = work + QStringLiteral("/members.db");
-    QFile::remove(base);
-    say(QStringLiteral("generating a branch database of %1 members ...").arg(options.members));
-    createMemberDatabase(base, options.schema, options.members);
+    // The generated database and template are kept in the work folder and reused by later
+    // runs with the same sizes: generating a million members takes minutes.
+    const QString base = work + QStringLiteral("/members-%1.db").arg(options.members);
+    if (!QFile::exists(base)) {
+        say(QStringLiteral("generating a branch database of %1 members ...").arg(options.members));
+        const QString partial = base + QStringLiteral(".part");
+        QFile::remove(partial);
+        createMemberDatabase(partial, options.schema, options.members);
+        QFile::rename(partial, base);
+    }
     copyFile(base, importFolder + QStringLiteral("/branch.db"));
     copyFile(base, baselineFolder + QStringLiteral("/branch.db"));
     const QString templatePath = importFolder + QLatin1Char('/') + templateName;
     if (options.templatePath.isEmpty()) {
-        say(QStringLiteral("writing a template of %1 stored-value cards ...").arg(options.rows));
-        makeTemplate(templatePath, options.rows);
+        const QString generated = work + QStringLiteral("/stored-value-%1.xls").arg(options.rows);
+        if (!QFile::exists(generated)) {
+            say(QStringLiteral("writing a template of %1 stored-value cards ...").arg(options.rows));
+            makeTemplate(generated, options.rows);
+        }
+        copyFile(generated, templatePath);
     } else {
         copyFile(options.templatePath, templatePath);
     }

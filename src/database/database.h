@@ -123,6 +123,17 @@ public:
     // DatabaseError with "'%s' is not a valid integer value for field '%s'" etc.
     void post();
 
+    // The same by a column's position in the table rows are appended to, for a writer that
+    // looks its names up once instead of for every row. tableColumn() gives -1 for a name the
+    // table lacks (writing it by name then throws the usual error); the position stays valid
+    // while the query stays open.
+    int tableColumn(const QString& column) const;
+    void setFieldAt(int column, const QString& text);
+    void setFieldNumberAt(int column, double value);
+    // Reads a column of the row being appended or just posted by position; on any other row,
+    // as fieldText() with the column's name.
+    QString fieldTextAt(int column) const;
+
 private:
     struct Private;
     std::unique_ptr<Private> d;
