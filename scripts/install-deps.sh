@@ -9,7 +9,7 @@ packages=(
     unixodbc unixodbc-dev odbcinst tdsodbc freetds-bin
     fonts-wqy-microhei
     googletest libgtest-dev
-    sqlite3 python3 python3-xlwt python3-xlrd libfreexl-dev time
+    sqlite3 libsqlite3-dev python3 python3-xlwt python3-xlrd libfreexl-dev time
     clang-14 libclang-rt-14-dev
     xvfb xauth
 )

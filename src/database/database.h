@@ -23,6 +23,11 @@ struct ColumnInfo {
 
 struct TableMeta; // a table's columns with name lookups and cached insert statements
 
+// The settings every SQLite connection gets: a page cache and a memory map large enough for a
+// branch table of a million members, temporary structures in memory. None of them changes how
+// a transaction is journalled or synced.
+QStringList sqliteSessionPragmas();
+
 // The one connection to the branch database (an open QSqlDatabase) and what every statement
 // needs: the dialect, column metadata, batches, transactions.
 //

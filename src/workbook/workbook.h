@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace kestrel {
@@ -26,6 +27,15 @@ public:
     // A cell outside the used range is blank. Throws WorkbookError when the worksheet is not there.
     virtual CellValue cell(int sheet, int row, int column) const = 0;
     virtual void setCell(int sheet, int row, int column, const CellValue& value) = 0;
+
+    // Calls visit(column, value) for every cell of a row that is not blank, in column order,
+    // values set with setCell() included: what cell() gives for columns 1 to 256. The default
+    // asks cell() for each column; a reader that knows which cells exist walks only those.
+    // Throws WorkbookError as cell() does.
+    using CellVisitor = std::function<void(int column, const CellValue& value)>;
+    virtual void forEachCellInRow(int sheet, int row, const CellVisitor& visit) const;
+
+    static constexpr int kMaxColumns = 256; // an .xls worksheet has columns A to IV
 };
 
 // Opens an Excel 97-2003 (BIFF8) or Excel 5/95 (BIFF5) workbook. Throws WorkbookError, in
