@@ -2,6 +2,7 @@
 
 #include "database/db_locate_index.h"
 #include "database/db_result_reader.h"
+#include "database/db_sqlite_direct.h"
 #include "database/db_sql_text.h"
 #include "database/db_table_meta.h"
 #include "database/db_value_conversion.h"
@@ -62,10 +63,11 @@ struct Query::Private {
     bool lastLocateInRowOrder = false;
 
     bool appending = false;
-    std::shared_ptr<QSqlQuery> lastInsert; // the insert of the latest post, for its columns
+    PreparedInsert lastInsert; // the insert of the latest post, for its columns
     std::shared_ptr<TableMeta> lastInsertTable;
     std::vector<bool> lastInsertWritten;
     TextConverter converter;
+    std::vector<QVariant> bindable; // the values of a direct post in their bound form
     ResultRow pending; // stored values by table column
     std::vector<bool> written;
 
@@ -89,7 +91,9 @@ struct Query::Private {
     void buildIndexFromDatabase(LocateIndex& index, const QString& column);
     void indexPostedRow();
 
-    QSqlQuery& insertStatement();
+    PreparedInsert& insertStatement();
+    void postThroughQt(QSqlQuery& insert);
+    void postDirectly(DirectInsert& insert);
 };
 
 void Query::Private::reset() {
@@ -115,7 +119,7 @@ void Query::Private::reset() {
     appending = false;
     pending.clear();
     written.clear();
-    lastInsert.reset();
+    lastInsert = {};
     lastInsertTable.reset();
 }
 
@@ -254,20 +258,20 @@ void Query::Private::indexPostedRow() {
 
 // INSERT naming only the written columns, prepared once per table and set of columns. An
 // import writes the same columns into every row: the last statement is kept at hand.
-QSqlQuery& Query::Private::insertStatement() {
+PreparedInsert& Query::Private::insertStatement() {
     if (lastInsert && lastInsertTable == table && lastInsertWritten == written)
-        return *lastInsert;
+        return lastInsert;
     QList<int> columns;
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (written[i])
             columns.append(static_cast<int>(i));
     }
-    std::shared_ptr<QSqlQuery>& statement = table->inserts[columns];
+    PreparedInsert& statement = table->inserts[columns];
     lastInsertTable = table;
     lastInsertWritten = written;
     if (statement) {
         lastInsert = statement;
-        return *statement;
+        return lastInsert;
     }
     const Dialect dialect = database.dialect();
     QStringList names;
@@ -282,13 +286,42 @@ QSqlQuery& Query::Private::insertStatement() {
                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                    .arg(quotedIdentifier(table->name, dialect),
                                         names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    auto prepared = std::make_shared<QSqlQuery>(database.connection());
-    prepared->setForwardOnly(true);
-    if (!prepared->prepare(text))
-        throw DatabaseError(sqlErrorMessage(prepared->lastError()));
-    statement = prepared;
+    if (dialect == Dialect::Sqlite)
+        statement.direct = DirectInsert::prepare(database.connection(), text);
+    if (!statement.direct) {
+        auto prepared = std::make_shared<QSqlQuery>(database.connection());
+        prepared->setForwardOnly(true);
+        if (!prepared->prepare(text))
+            throw DatabaseError(sqlErrorMessage(prepared->lastError()));
+        statement.qt = prepared;
+    }
     lastInsert = statement;
-    return *statement;
+    return lastInsert;
+}
+
+void Query::Private::postThroughQt(QSqlQuery& insert) {
+    const Dialect dialect = database.dialect();
+    int bound = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i])
+            insert.bindValue(bound++, bindableValue(pending.at(static_cast<qsizetype>(i)), dialect));
+    }
+    if (!insert.exec())
+        throw DatabaseError(sqlErrorMessage(insert.lastError()));
+    insert.finish(); // keeps the statement prepared, releases its hold on the connection
+}
+
+void Query::Private::postDirectly(DirectInsert& insert) {
+    // The bound forms live here until the insert ran: texts are bound without a copy.
+    bindable.resize(written.size());
+    int bound = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (!written[i])
+            continue;
+        bindable[i] = bindableValue(pending.at(static_cast<qsizetype>(i)), Dialect::Sqlite);
+        insert.bind(++bound, bindable[i]);
+    }
+    insert.exec();
 }
 
 Query::Query(Database& database) : d(std::make_unique<Private>(database)) {}
@@ -441,18 +474,11 @@ QString Query::fieldTextAt(int column) const {
 void Query::post() {
     if (!d->appending)
         throw notInsertMode();
-    QSqlQuery& insert = d->insertStatement();
-    const Dialect dialect = d->database.dialect();
-    int bound = 0;
-    for (std::size_t i = 0; i < d->written.size(); ++i) {
-        if (!d->written[i])
-            continue;
-        insert.bindValue(bound++,
-                         bindableValue(d->pending.at(static_cast<qsizetype>(i)), dialect));
-    }
-    if (!insert.exec())
-        throw DatabaseError(sqlErrorMessage(insert.lastError()));
-    insert.finish(); // keeps the statement prepared, releases its hold on the connection
+    PreparedInsert& insert = d->insertStatement();
+    if (insert.direct)
+        d->postDirectly(*insert.direct);
+    else
+        d->postThroughQt(*insert.qt);
     d->appending = false;
     d->lastPosted = std::move(d->pending);
     d->pending.clear();
