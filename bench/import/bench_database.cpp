@@ -2,9 +2,9 @@
 
 #include "sqlite_script.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QElapsedTimer>
 #include <QSqlRecord>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -288,8 +288,8 @@ double insertRowsThroughSqlite(const QString& path, const QStringList& pragmas,
         for (const TableRows& table : tables) {
             sqlite3_stmt* statement = nullptr;
             const QByteArray text = insertStatement(table.table, table.columns).toUtf8();
-            if (sqlite3_prepare_v3(db, text.constData(), -1, SQLITE_PREPARE_PERSISTENT,
-                                   &statement, nullptr) != SQLITE_OK)
+            if (sqlite3_prepare_v3(db, text.constData(), -1, SQLITE_PREPARE_PERSISTENT, &statement,
+                                   nullptr) != SQLITE_OK)
                 failSqlite(db, "prepare");
             inserts.push_back(statement);
         }

@@ -224,7 +224,8 @@ std::optional<double> runCleanUpInShell(const QString& databasePath) {
         return std::nullopt;
     double seconds = 0;
     bool first = true; // the BEGIN
-    for (const QString& line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+    for (const QString& line :
+         QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         if (!line.startsWith(QLatin1String("Run Time: real ")))
             continue;
         if (!first)
@@ -331,7 +332,8 @@ int runBench(const BenchOptions& options) {
     if (options.templatePath.isEmpty()) {
         const QString generated = work + QStringLiteral("/stored-value-%1.xls").arg(options.rows);
         if (!QFile::exists(generated)) {
-            say(QStringLiteral("writing a template of %1 stored-value cards ...").arg(options.rows));
+            say(QStringLiteral("writing a template of %1 stored-value cards ...")
+                    .arg(options.rows));
             makeTemplate(generated, options.rows);
         }
         copyFile(generated, templatePath);

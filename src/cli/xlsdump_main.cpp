@@ -52,7 +52,9 @@ public:
     Output& operator=(const Output&) = delete;
 
     void append(const char* text) { m_buffer.append(text); }
-    void append(const QByteArray& bytes) { m_buffer.append(bytes.constData(), std::size_t(bytes.size())); }
+    void append(const QByteArray& bytes) {
+        m_buffer.append(bytes.constData(), std::size_t(bytes.size()));
+    }
     void append(char c) { m_buffer.push_back(c); }
     void appendNumber(int value) {
         char digits[16];
@@ -152,7 +154,8 @@ public:
             out.appendEscaped(kestrel::cellToText(value, m_locale));
             return;
         }
-        out.append(cached(m_days, value.date.toJulianDay(), kestrel::CellValue::fromDateTime(value.date)));
+        out.append(
+            cached(m_days, value.date.toJulianDay(), kestrel::CellValue::fromDateTime(value.date)));
         if (midnight)
             return;
         out.append(' ');
@@ -165,7 +168,8 @@ private:
                              const kestrel::CellValue& value) {
         auto found = texts.find(key);
         if (found == texts.end())
-            found = texts.emplace(key, escaped(kestrel::cellToText(value, m_locale)).toUtf8()).first;
+            found =
+                texts.emplace(key, escaped(kestrel::cellToText(value, m_locale)).toUtf8()).first;
         return found->second;
     }
 

@@ -2,8 +2,8 @@
 
 #include "database/db_locate_index.h"
 #include "database/db_result_reader.h"
-#include "database/db_sqlite_direct.h"
 #include "database/db_sql_text.h"
+#include "database/db_sqlite_direct.h"
 #include "database/db_table_meta.h"
 #include "database/db_value_conversion.h"
 #include "text/errors.h"
@@ -68,7 +68,7 @@ struct Query::Private {
     std::vector<bool> lastInsertWritten;
     TextConverter converter;
     std::vector<QVariant> bindable; // the values of a direct post in their bound form
-    ResultRow pending; // stored values by table column
+    ResultRow pending;              // stored values by table column
     std::vector<bool> written;
 
     qsizetype total() const { return baseCount + postedCount; }
@@ -304,7 +304,8 @@ void Query::Private::postThroughQt(QSqlQuery& insert) {
     int bound = 0;
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (written[i])
-            insert.bindValue(bound++, bindableValue(pending.at(static_cast<qsizetype>(i)), dialect));
+            insert.bindValue(bound++,
+                             bindableValue(pending.at(static_cast<qsizetype>(i)), dialect));
     }
     if (!insert.exec())
         throw DatabaseError(sqlErrorMessage(insert.lastError()));
@@ -387,8 +388,8 @@ bool Query::locate(const QString& column, const QString& value) {
     d->position = hit->ordinal;
     d->atEnd = false;
     d->detachedOrdinal = -1;
-    const bool inWindow = d->lastLocateInRowOrder && hit->ordinal < d->baseCount &&
-                          d->wholeInWindow;
+    const bool inWindow =
+        d->lastLocateInRowOrder && hit->ordinal < d->baseCount && d->wholeInWindow;
     if (!d->onLastPosted() && !inWindow) {
         d->detachedOrdinal = hit->ordinal;
         d->detachedColumn = d->fields.at(d->fieldNames.indexOf(column));
@@ -465,7 +466,9 @@ QString Query::fieldTextAt(int column) const {
     d->requireOpen();
     if (!d->table)
         throw closedDataset();
-    const ResultRow* row = d->appending ? &d->pending : d->onLastPosted() ? &d->lastPosted : nullptr;
+    const ResultRow* row = d->appending        ? &d->pending
+                           : d->onLastPosted() ? &d->lastPosted
+                                               : nullptr;
     if (!row)
         return fieldText(d->table->columns.at(column).name);
     return valueText(row->at(column), d->table->columns.at(column).kind, d->database.locale());

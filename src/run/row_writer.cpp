@@ -96,8 +96,8 @@ void writeFields(Query& query, const FieldList& fields, const FieldContext& cont
 }
 
 struct CompiledRow::Field {
-    int column = -1;     // the position in the query's table; -1 when it has no such column
-    int mainColumn = -1; // MainRow, MainRowNumber: the position in the main row's table
+    int column = -1;        // the position in the query's table; -1 when it has no such column
+    int mainColumn = -1;    // MainRow, MainRowNumber: the position in the main row's table
     qsizetype sameRow = -1; // SameRow: the field whose text is repeated; -1 when none
     std::optional<QString> constant; // a text fixed for the block, once evaluated
 };

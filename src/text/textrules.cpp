@@ -25,8 +25,7 @@ struct Digits {
 // The digits of magnitude in scientific form ("1.23450000000000e+01") with precision digits
 // after the point, correctly rounded, ties to even.
 char* scientificDigits(double magnitude, int precision, char* buffer, std::size_t size) {
-    return std::to_chars(buffer, buffer + size, magnitude, std::chars_format::scientific,
-                         precision)
+    return std::to_chars(buffer, buffer + size, magnitude, std::chars_format::scientific, precision)
         .ptr;
 }
 
