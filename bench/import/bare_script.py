@@ -47,15 +47,19 @@ def main(argv):
     members = argv[3].split(",")
     logs = argv[4].split(",")
     connection = sqlite3.connect(argv[2], isolation_level=None)
-    member_insert = "INSERT INTO HY_Member (%s) VALUES (%s)" % (
+    # A template of its own may name members the database holds: those rows are left out, as
+    # the import skips them.
+    member_insert = "INSERT OR IGNORE INTO HY_Member (%s) VALUES (%s)" % (
         ",".join(members), ",".join("?" * len(members)))
     log_insert = "INSERT INTO HY_CardValueOpLog (%s) VALUES (%s)" % (
         ",".join(logs), ",".join("?" * len(logs)))
     connection.execute("BEGIN")
     for row in range(1, sheet.nrows):
         cells = sheet.row(row)
-        connection.execute(member_insert, row_values(cells, members, MEMBER_FROM_TEMPLATE))
-        connection.execute(log_insert, row_values(cells, logs, LOG_FROM_TEMPLATE))
+        inserted = connection.execute(
+            member_insert, row_values(cells, members, MEMBER_FROM_TEMPLATE)).rowcount
+        if inserted:
+            connection.execute(log_insert, row_values(cells, logs, LOG_FROM_TEMPLATE))
     connection.execute("COMMIT")
     connection.close()
     return 0
