@@ -45,10 +45,36 @@ void convertCell(const kestrel::CellValue& value, const QLocale& locale) {
     }
 }
 
+// The walk over a row's existing cells must give, in column order, exactly the cells that
+// cell() gives as not blank.
+void checkRowWalk(const kestrel::Workbook& book, int sheet, int row) {
+    int previous = 0;
+    int nextExpected = 1;
+    book.forEachCellInRow(sheet, row, [&](int column, const kestrel::CellValue& value) {
+        if (column <= previous || column > kestrel::Workbook::kWalkedColumns || value.isBlank()) {
+            std::abort();
+        }
+        previous = column;
+        if (column > maxColumnsWalked) {
+            return;
+        }
+        for (; nextExpected < column; ++nextExpected) {
+            if (!book.cell(sheet, row, nextExpected).isBlank()) {
+                std::abort(); // a cell the walk left out
+            }
+        }
+        if (book.cell(sheet, row, column).type != value.type) {
+            std::abort();
+        }
+        nextExpected = column + 1;
+    });
+}
+
 void walkRow(const kestrel::Workbook& book, int sheet, int row, const QLocale& locale) {
     for (int column = 1; column <= maxColumnsWalked; ++column) {
         convertCell(book.cell(sheet, row, column), locale);
     }
+    checkRowWalk(book, sheet, row);
 }
 
 // Values set in memory must read back unchanged.

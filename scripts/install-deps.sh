@@ -11,7 +11,7 @@ packages=(
     unixodbc unixodbc-dev odbcinst tdsodbc freetds-bin libsqliteodbc
     fonts-wqy-microhei
     googletest libgtest-dev
-    sqlite3 python3 python3-xlwt python3-xlrd libfreexl-dev time
+    sqlite3 libsqlite3-dev python3 python3-xlwt python3-xlrd libfreexl-dev time
     liborcus-dev libixion-dev python3-openpyxl python3-odf
     clang-14 libclang-rt-14-dev
     xvfb xauth

@@ -2,9 +2,11 @@
 
 #include "sqlite_script.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <sqlite3.h>
 #include <stdexcept>
 
 namespace kestrel::bench {
@@ -237,6 +239,86 @@ qint64 scalar(QSqlDatabase& connection, const QString& select) {
     if (!query.exec(select) || !query.next())
         fail(query, select);
     return query.value(0).toLongLong();
+}
+
+namespace {
+
+[[noreturn]] void failSqlite(sqlite3* db, const char* what) {
+    throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+void execSqlite(sqlite3* db, const QString& statement) {
+    if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        failSqlite(db, "statement");
+}
+
+void bindSqlite(sqlite3* db, sqlite3_stmt* statement, int position, const QVariant& value) {
+    int rc = SQLITE_OK;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(statement, position);
+    } else if (value.metaType().id() == QMetaType::Double) {
+        rc = sqlite3_bind_double(statement, position, value.toDouble());
+    } else if (value.metaType().id() == QMetaType::LongLong ||
+               value.metaType().id() == QMetaType::Int) {
+        rc = sqlite3_bind_int64(statement, position, value.toLongLong());
+    } else {
+        const QString text = value.toString();
+        rc = sqlite3_bind_text16(statement, position, text.utf16(),
+                                 static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        failSqlite(db, "bind");
+}
+
+} // namespace
+
+double insertRowsThroughSqlite(const QString& path, const QStringList& pragmas,
+                               const QList<TableRows>& tables) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
+        failSqlite(db, "open");
+    std::vector<sqlite3_stmt*> inserts;
+    try {
+        for (const QString& pragma : pragmas)
+            execSqlite(db, pragma);
+        QElapsedTimer clock;
+        clock.start();
+        execSqlite(db, QStringLiteral("BEGIN"));
+        for (const TableRows& table : tables) {
+            sqlite3_stmt* statement = nullptr;
+            const QByteArray text = insertStatement(table.table, table.columns).toUtf8();
+            if (sqlite3_prepare_v3(db, text.constData(), -1, SQLITE_PREPARE_PERSISTENT, &statement,
+                                   nullptr) != SQLITE_OK)
+                failSqlite(db, "prepare");
+            inserts.push_back(statement);
+        }
+        const qsizetype count = tables.isEmpty() ? 0 : tables.first().rows.size();
+        for (qsizetype row = 0; row < count; ++row) {
+            for (qsizetype t = 0; t < tables.size(); ++t) {
+                if (row >= tables.at(t).rows.size())
+                    continue;
+                sqlite3_stmt* insert = inserts[static_cast<std::size_t>(t)];
+                const QVariantList& values = tables.at(t).rows.at(row);
+                for (qsizetype i = 0; i < values.size(); ++i)
+                    bindSqlite(db, insert, static_cast<int>(i + 1), values.at(i));
+                if (sqlite3_step(insert) != SQLITE_DONE)
+                    failSqlite(db, "insert");
+                sqlite3_reset(insert);
+            }
+        }
+        execSqlite(db, QStringLiteral("COMMIT"));
+        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        for (sqlite3_stmt* statement : inserts)
+            sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return seconds;
+    } catch (...) {
+        for (sqlite3_stmt* statement : inserts)
+            sqlite3_finalize(statement);
+        sqlite3_close(db);
+        throw;
+    }
 }
 
 } // namespace kestrel::bench

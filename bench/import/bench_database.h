@@ -32,6 +32,10 @@ TableRows readRows(QSqlDatabase& connection, const QString& table, const QString
 
 // The baseline: inserts the rows with one prepared statement per table, in one transaction.
 void insertRowsPlainly(QSqlDatabase& connection, const QList<TableRows>& tables);
+// The same through SQLite's C API on a connection of its own: the database's own limit.
+// Gives the seconds the inserts and the commit took.
+double insertRowsThroughSqlite(const QString& path, const QStringList& pragmas,
+                               const QList<TableRows>& tables);
 
 // A single number from a select; throws on failure.
 qint64 scalar(QSqlDatabase& connection, const QString& select);

@@ -7,8 +7,10 @@
 #include "database/database.h"
 #include "database/settings_file.h"
 #include "importers/importers.h"
+#include "importers/stored_value.h"
 #include "run/import_run.h"
 #include "text/errors.h"
+#include "workbook/workbook.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,12 +91,11 @@ double peakMemoryMiB() {
 #endif
 }
 
+QString debianPythonOrPath();
+
 void makeTemplate(const QString& path, int rows) {
     // Debian's interpreter first: python3-xlwt is installed for it, not for other pythons.
-    const QString debianPython = QStringLiteral("/usr/bin/python3");
-    const QString python = QFile::exists(debianPython)
-                               ? debianPython
-                               : QStandardPaths::findExecutable(QStringLiteral("python3"));
+    const QString python = debianPythonOrPath();
     if (python.isEmpty())
         throw std::runtime_error("python3 (with python3-xlwt) is needed to write the template; "
                                  "or pass --template FILE");
@@ -141,7 +142,23 @@ void runTimedImport(const QString& folder, TimingObserver& timing) {
                                      .toStdString());
 }
 
-QList<TableRows> readImportedRows(const QString& folder, QStringList& missing) {
+// The last row ids of the two written tables before the import: the rows after them are the
+// imported ones, whatever keys the template holds.
+struct RowMarks {
+    qint64 members = 0;
+    qint64 logs = 0;
+};
+
+RowMarks lastRowIds(const QString& folder) {
+    const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
+    QSqlDatabase& connection = database->connection();
+    return {scalar(connection, QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM HY_Member")),
+            scalar(connection,
+                   QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM HY_CardValueOpLog"))};
+}
+
+QList<TableRows> readImportedRows(const QString& folder, const RowMarks& before,
+                                  QStringList& missing) {
     const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
     QSqlDatabase& connection = database->connection();
     const QStringList members =
@@ -149,9 +166,9 @@ QList<TableRows> readImportedRows(const QString& folder, QStringList& missing) {
     const QStringList logs = presentColumns(connection, QStringLiteral("HY_CardValueOpLog"),
                                             writtenLogColumns(), missing);
     return {readRows(connection, QStringLiteral("HY_Member"), members,
-                     QStringLiteral("MemberID LIKE 'B%'")),
+                     QStringLiteral("rowid > %1 ORDER BY rowid").arg(before.members)),
             readRows(connection, QStringLiteral("HY_CardValueOpLog"), logs,
-                     QStringLiteral("CardCode LIKE 'B%'"))};
+                     QStringLiteral("rowid > %1 ORDER BY rowid").arg(before.logs))};
 }
 
 double runBaseline(const QString& folder, const QList<TableRows>& rows) {
@@ -162,6 +179,65 @@ double runBaseline(const QString& folder, const QList<TableRows>& rows) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
 }
 
+QString debianPythonOrPath() {
+    const QString debianPython = QStringLiteral("/usr/bin/python3");
+    return QFile::exists(debianPython) ? debianPython
+                                       : QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+// Seconds from the start of the bare script's process to its end.
+double runBareScript(const QString& templatePath, const QString& databasePath,
+                     const QList<TableRows>& rows) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(debianPythonOrPath(),
+                  {QStringLiteral(KESTREL_BENCH_IMPORT_DIR "/bare_script.py"), templatePath,
+                   databasePath, rows.at(0).columns.join(QLatin1Char(',')),
+                   rows.at(1).columns.join(QLatin1Char(','))});
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        throw std::runtime_error("bare_script.py failed (python3-xlrd needed)");
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+// The import's clean-up statements run by the sqlite3 shell (its own settings) on a database
+// holding the same rows, inside one transaction; the statements' own time, as the shell's timer
+// gives it.
+std::optional<double> runCleanUpInShell(const QString& databasePath) {
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty())
+        return std::nullopt;
+    QStringList script{QStringLiteral(".timer on"), QStringLiteral("BEGIN;")};
+    const ImportDefinition definition = storedValueImport();
+    for (const QStringList& batch : definition.blocks.first().cleanUpBatches) {
+        for (const QString& statement : batch)
+            script.append(statement + QLatin1Char(';'));
+    }
+    script.append(QStringLiteral(".timer off"));
+    script.append(QStringLiteral("ROLLBACK;"));
+    QProcess process;
+    process.start(shell, {databasePath});
+    process.write((script.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        return std::nullopt;
+    double seconds = 0;
+    bool first = true; // the BEGIN
+    for (const QString& line :
+         QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (!line.startsWith(QLatin1String("Run Time: real ")))
+            continue;
+        if (!first)
+            seconds += line.section(QLatin1Char(' '), 3, 3).toDouble();
+        first = false;
+    }
+    return seconds;
+}
+
+// Every imported member has its log row and a card type key; a generated template's rows are
+// all new (rows: their number), a given template's rows may not be (rows: -1).
 void verifyImport(const QString& folder, int members, int rows) {
     const std::unique_ptr<Database> database = openBranchDatabase(settingsFilePath(folder));
     QSqlDatabase& connection = database->connection();
@@ -171,14 +247,15 @@ void verifyImport(const QString& folder, int members, int rows) {
     const qint64 untyped = scalar(
         connection, QStringLiteral("SELECT COUNT(*) FROM HY_Member WHERE CardTypeID IS NULL OR "
                                    "CardTypeID=''"));
+    const qint64 expected = rows >= 0 ? members + rows : memberCount;
     say(QStringLiteral("check: members %1 (expected %2), log rows %3 (expected %4), members "
                        "without a card type key %5")
             .arg(memberCount)
-            .arg(members + rows)
+            .arg(expected)
             .arg(logCount)
-            .arg(members + rows)
+            .arg(expected)
             .arg(untyped));
-    if (memberCount != members + rows || logCount != members + rows || untyped != 0)
+    if (memberCount != expected || logCount != expected || untyped != 0)
         throw std::runtime_error("the imported database is not as expected");
 }
 
@@ -236,21 +313,34 @@ int runBench(const BenchOptions& options) {
     QDir().mkpath(work);
     const QString importFolder = work + QStringLiteral("/import");
     const QString baselineFolder = work + QStringLiteral("/baseline");
-    writeSettings(importFolder, QStringLiteral("branch.db"));
-    writeSettings(baselineFolder, QStringLiteral("branch.db"));
+    const QString directFolder = work + QStringLiteral("/baseline-c");
+    const QString scriptFolder = work + QStringLiteral("/baseline-script");
+    for (const QString& folder : {importFolder, baselineFolder, directFolder, scriptFolder})
+        writeSettings(folder, QStringLiteral("branch.db"));
 
     QElapsedTimer clock;
     clock.start();
-    const QString base = work + QStringLiteral("/members.db");
-    QFile::remove(base);
-    say(QStringLiteral("generating a branch database of %1 members ...").arg(options.members));
-    createMemberDatabase(base, options.schema, options.members);
-    copyFile(base, importFolder + QStringLiteral("/branch.db"));
-    copyFile(base, baselineFolder + QStringLiteral("/branch.db"));
+    // The generated database and template are kept in the work folder and reused by later
+    // runs with the same sizes: generating a million members takes minutes.
+    const QString base = work + QStringLiteral("/members-%1.db").arg(options.members);
+    if (!QFile::exists(base)) {
+        say(QStringLiteral("generating a branch database of %1 members ...").arg(options.members));
+        const QString partial = base + QStringLiteral(".part");
+        QFile::remove(partial);
+        createMemberDatabase(partial, options.schema, options.members);
+        QFile::rename(partial, base);
+    }
+    for (const QString& folder : {importFolder, baselineFolder, directFolder, scriptFolder})
+        copyFile(base, folder + QStringLiteral("/branch.db"));
     const QString templatePath = importFolder + QLatin1Char('/') + templateName;
     if (options.templatePath.isEmpty()) {
-        say(QStringLiteral("writing a template of %1 stored-value cards ...").arg(options.rows));
-        makeTemplate(templatePath, options.rows);
+        const QString generated = work + QStringLiteral("/stored-value-%1.xls").arg(options.rows);
+        if (!QFile::exists(generated)) {
+            say(QStringLiteral("writing a template of %1 stored-value cards ...")
+                    .arg(options.rows));
+            makeTemplate(generated, options.rows);
+        }
+        copyFile(generated, templatePath);
     } else {
         copyFile(options.templatePath, templatePath);
     }
@@ -258,32 +348,58 @@ int runBench(const BenchOptions& options) {
             .arg(static_cast<double>(clock.elapsed()) / 1000.0, 0, 'f', 1));
     const double memoryBefore = peakMemoryMiB();
 
+    const RowMarks before = lastRowIds(importFolder);
     TimingObserver timing;
     runTimedImport(importFolder, timing);
     const double memoryAfter = peakMemoryMiB();
-    verifyImport(importFolder, options.members, options.rows);
+    verifyImport(importFolder, options.members, options.templatePath.isEmpty() ? options.rows : -1);
 
     QStringList missing;
-    const QList<TableRows> rows = readImportedRows(importFolder, missing);
+    const QList<TableRows> rows = readImportedRows(importFolder, before, missing);
     if (!missing.isEmpty())
         say(QStringLiteral("note: columns not in the schema, left out of the baseline: ") +
             missing.join(QStringLiteral(", ")));
+    if (rows.at(0).rows.isEmpty())
+        throw std::runtime_error("the import wrote no rows: no baseline to compare with");
     const double baseline = runBaseline(baselineFolder, rows);
+    const double direct = insertRowsThroughSqlite(directFolder + QStringLiteral("/branch.db"),
+                                                  sqliteSessionPragmas(), rows);
+    const std::optional<double> shellCleanUp =
+        runCleanUpInShell(baselineFolder + QStringLiteral("/branch.db"));
+    const double script =
+        runBareScript(templatePath, scriptFolder + QStringLiteral("/branch.db"), rows);
 
     const double total = timing.totalSeconds();
+    const int templateRows = std::max(0, openXlsWorkbook(templatePath)->lastRow(1) - 1);
     say(QString());
-    say(QStringLiteral("stored-value import: %1 template rows into %2 members (SQLite)")
-            .arg(options.rows)
-            .arg(options.members));
+    say(QStringLiteral("stored-value import: %1 template rows into %2 members (SQLite), %3 "
+                       "member and %4 log rows written")
+            .arg(templateRows)
+            .arg(options.members)
+            .arg(rows.at(0).rows.size())
+            .arg(rows.at(1).rows.size()));
     say(row(QStringLiteral("whole import (as the button runs it)"), total, total));
     printPhases(timing);
-    say(row(QStringLiteral("baseline: plain prepared inserts"), baseline, total));
+    say(row(QStringLiteral("baseline: prepared inserts through Qt"), baseline, total));
+    say(row(QStringLiteral("baseline: SQLite C API inserts"), direct, total));
+    if (shellCleanUp)
+        say(row(QStringLiteral("baseline: clean-up in the sqlite3 shell"), *shellCleanUp, total));
+    say(row(QStringLiteral("baseline: bare script (xlrd + sqlite3)"), script, total));
     say(QStringLiteral("  %1 %2")
             .arg(QStringLiteral("template rows per second"), -40)
-            .arg(total > 0 ? options.rows / total : 0.0, 9, 'f', 0));
-    say(QStringLiteral("  %1 %2 x")
-            .arg(QStringLiteral("ratio import / baseline"), -40)
-            .arg(baseline > 0 ? total / baseline : 0.0, 9, 'f', 2));
+            .arg(total > 0 ? templateRows / total : 0.0, 9, 'f', 0));
+    const auto ratio = [](const QString& label, std::optional<double> ours, double theirs) {
+        if (ours && theirs > 0)
+            say(QStringLiteral("  %1 %2 x").arg(label, -40).arg(*ours / theirs, 9, 'f', 2));
+    };
+    const std::optional<double> importPass =
+        timing.phaseSeconds(RunPhase::ImportPass, RunPhase::CleanUp);
+    ratio(QStringLiteral("ratio import pass / C API inserts"), importPass, direct);
+    ratio(QStringLiteral("ratio import pass / Qt inserts"), importPass, baseline);
+    if (shellCleanUp)
+        ratio(QStringLiteral("ratio clean-up / sqlite3 shell"),
+              timing.phaseSeconds(RunPhase::CleanUp, RunPhase::Reconciliation), *shellCleanUp);
+    ratio(QStringLiteral("ratio whole import / bare script"), total, script);
     say(QStringLiteral("  %1 %2 MiB (%3 MiB before the import)")
             .arg(QStringLiteral("peak memory (max RSS)"), -40)
             .arg(memoryAfter, 9, 'f', 1)

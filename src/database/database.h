@@ -27,6 +27,11 @@ struct ColumnInfo {
 
 struct TableMeta; // a table's columns with name lookups and cached insert statements
 
+// The settings every SQLite connection gets: a page cache and a memory map large enough for a
+// branch table of a million members, temporary structures in memory. None of them changes how
+// a transaction is journalled or synced.
+QStringList sqliteSessionPragmas();
+
 // The one connection to the branch database (an open QSqlDatabase) and what every statement
 // needs: the dialect, column metadata, batches, transactions.
 //
@@ -126,6 +131,17 @@ public:
     // row gives the stored value); post inserts the row. Conversion failures throw
     // DatabaseError with "'%s' is not a valid integer value for field '%s'" etc.
     void post();
+
+    // The same by a column's position in the table rows are appended to, for a writer that
+    // looks its names up once instead of for every row. tableColumn() gives -1 for a name the
+    // table lacks (writing it by name then throws the usual error); the position stays valid
+    // while the query stays open.
+    int tableColumn(const QString& column) const;
+    void setFieldAt(int column, const QString& text);
+    void setFieldNumberAt(int column, double value);
+    // Reads a column of the row being appended or just posted by position; on any other row,
+    // as fieldText() with the column's name.
+    QString fieldTextAt(int column) const;
 
 private:
     struct Private;

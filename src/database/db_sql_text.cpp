@@ -219,7 +219,11 @@ QString faultExplanation(const QString& message) {
 } // namespace
 
 QString sqlErrorMessage(const QSqlError& error) {
-    const QString message = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return explainedDatabaseMessage(error.databaseText().isEmpty() ? error.text()
+                                                                   : error.databaseText());
+}
+
+QString explainedDatabaseMessage(const QString& message) {
     const QString explanation = faultExplanation(message);
     return explanation.isEmpty() ? message : explanation + QStringLiteral(" (") + message + u')';
 }

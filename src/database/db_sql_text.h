@@ -30,5 +30,8 @@ QString quotedIdentifier(const QString& name, Dialect dialect);
 // The server's own message of a failed statement, else the driver's; a busy, full or
 // read-only database is said so in front of it.
 QString sqlErrorMessage(const QSqlError& error);
+// A database's own error text, with a plain explanation in front of a busy, full or read-only
+// database.
+QString explainedDatabaseMessage(const QString& message);
 
 } // namespace kestrel

@@ -23,13 +23,23 @@ private:
     mutable QHash<QString, int> m_byExactName;
 };
 
+class DirectInsert;
+
+// An insert prepared through Qt, or through SQLite's C API where that is possible.
+struct PreparedInsert {
+    std::shared_ptr<QSqlQuery> qt;
+    std::shared_ptr<DirectInsert> direct;
+
+    explicit operator bool() const { return qt || direct; }
+};
+
 // A table's columns as the database declares them, and the insert statements already prepared
 // for it (one per set of written columns).
 struct TableMeta {
     QString name;
     QList<ColumnInfo> columns;
     NameIndex names;
-    QHash<QList<int>, std::shared_ptr<QSqlQuery>> inserts;
+    QHash<QList<int>, PreparedInsert> inserts;
 };
 
 // Message of a field name that is not among a result's or table's columns.

@@ -3,6 +3,7 @@
 #include "database/db_locate_index.h"
 #include "database/db_result_reader.h"
 #include "database/db_sql_text.h"
+#include "database/db_sqlite_direct.h"
 #include "database/db_table_meta.h"
 #include "database/db_value_conversion.h"
 #include "text/errors.h"
@@ -57,10 +58,17 @@ struct Query::Private {
     // Indexes read from the rows in hand count rows as the window does; those read by a
     // select of the column alone may count them in the order of an index of the database.
     QSet<QString> indexesInRowOrder;
+    QString lastLocateColumn; // the column of the latest locate, as spelled by its caller
+    LocateIndex* lastLocateIndex = nullptr;
+    bool lastLocateInRowOrder = false;
 
     bool appending = false;
+    PreparedInsert lastInsert; // the insert of the latest post, for its columns
+    std::shared_ptr<TableMeta> lastInsertTable;
+    std::vector<bool> lastInsertWritten;
     TextConverter converter;
-    ResultRow pending; // stored values by table column
+    std::vector<QVariant> bindable; // the values of a direct post in their bound form
+    ResultRow pending;              // stored values by table column
     std::vector<bool> written;
 
     qsizetype total() const { return baseCount + postedCount; }
@@ -78,11 +86,14 @@ struct Query::Private {
     QString resultFieldText(const QString& column);
 
     LocateIndex& indexFor(const QString& column);
+    LocateIndex& findOrBuildIndex(const QString& column);
     void buildIndexFromWindow(LocateIndex& index, int field);
     void buildIndexFromDatabase(LocateIndex& index, const QString& column);
     void indexPostedRow();
 
-    QSqlQuery& insertStatement();
+    PreparedInsert& insertStatement();
+    void postThroughQt(QSqlQuery& insert);
+    void postDirectly(DirectInsert& insert);
 };
 
 void Query::Private::reset() {
@@ -103,9 +114,13 @@ void Query::Private::reset() {
     atEnd = true;
     indexes.clear();
     indexesInRowOrder.clear();
+    lastLocateIndex = nullptr;
+    lastLocateColumn.clear();
     appending = false;
     pending.clear();
     written.clear();
+    lastInsert = {};
+    lastInsertTable.reset();
 }
 
 void Query::Private::requireOpen() const {
@@ -182,6 +197,17 @@ QString Query::Private::resultFieldText(const QString& column) {
 }
 
 LocateIndex& Query::Private::indexFor(const QString& column) {
+    // An import searches the same column for every row: the latest one is kept at hand.
+    if (lastLocateIndex && column == lastLocateColumn)
+        return *lastLocateIndex;
+    LocateIndex& index = findOrBuildIndex(column);
+    lastLocateColumn = column;
+    lastLocateIndex = &index;
+    lastLocateInRowOrder = indexesInRowOrder.contains(column.toCaseFolded());
+    return index;
+}
+
+LocateIndex& Query::Private::findOrBuildIndex(const QString& column) {
     const QString key = column.toCaseFolded();
     if (const auto found = indexes.constFind(key); found != indexes.constEnd())
         return *found.value();
@@ -230,16 +256,23 @@ void Query::Private::indexPostedRow() {
     }
 }
 
-// INSERT naming only the written columns, prepared once per table and set of columns.
-QSqlQuery& Query::Private::insertStatement() {
+// INSERT naming only the written columns, prepared once per table and set of columns. An
+// import writes the same columns into every row: the last statement is kept at hand.
+PreparedInsert& Query::Private::insertStatement() {
+    if (lastInsert && lastInsertTable == table && lastInsertWritten == written)
+        return lastInsert;
     QList<int> columns;
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (written[i])
             columns.append(static_cast<int>(i));
     }
-    std::shared_ptr<QSqlQuery>& statement = table->inserts[columns];
-    if (statement)
-        return *statement;
+    PreparedInsert& statement = table->inserts[columns];
+    lastInsertTable = table;
+    lastInsertWritten = written;
+    if (statement) {
+        lastInsert = statement;
+        return lastInsert;
+    }
     const Dialect dialect = database.dialect();
     QStringList names;
     QStringList marks;
@@ -253,12 +286,43 @@ QSqlQuery& Query::Private::insertStatement() {
                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                    .arg(quotedIdentifier(table->name, dialect),
                                         names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    auto prepared = std::make_shared<QSqlQuery>(database.connection());
-    prepared->setForwardOnly(true);
-    if (!prepared->prepare(text))
-        throw DatabaseError(sqlErrorMessage(prepared->lastError()));
-    statement = prepared;
-    return *statement;
+    if (dialect == Dialect::Sqlite)
+        statement.direct = DirectInsert::prepare(database.connection(), text);
+    if (!statement.direct) {
+        auto prepared = std::make_shared<QSqlQuery>(database.connection());
+        prepared->setForwardOnly(true);
+        if (!prepared->prepare(text))
+            throw DatabaseError(sqlErrorMessage(prepared->lastError()));
+        statement.qt = prepared;
+    }
+    lastInsert = statement;
+    return lastInsert;
+}
+
+void Query::Private::postThroughQt(QSqlQuery& insert) {
+    const Dialect dialect = database.dialect();
+    int bound = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i])
+            insert.bindValue(bound++,
+                             bindableValue(pending.at(static_cast<qsizetype>(i)), dialect));
+    }
+    if (!insert.exec())
+        throw DatabaseError(sqlErrorMessage(insert.lastError()));
+    insert.finish(); // keeps the statement prepared, releases its hold on the connection
+}
+
+void Query::Private::postDirectly(DirectInsert& insert) {
+    // The bound forms live here until the insert ran: texts are bound without a copy.
+    bindable.resize(written.size());
+    int bound = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (!written[i])
+            continue;
+        bindable[i] = bindableValue(pending.at(static_cast<qsizetype>(i)), Dialect::Sqlite);
+        insert.bind(++bound, bindable[i]);
+    }
+    insert.exec();
 }
 
 Query::Query(Database& database) : d(std::make_unique<Private>(database)) {}
@@ -324,8 +388,8 @@ bool Query::locate(const QString& column, const QString& value) {
     d->position = hit->ordinal;
     d->atEnd = false;
     d->detachedOrdinal = -1;
-    const bool inWindow = d->indexesInRowOrder.contains(column.toCaseFolded()) &&
-                          hit->ordinal < d->baseCount && d->wholeInWindow;
+    const bool inWindow =
+        d->lastLocateInRowOrder && hit->ordinal < d->baseCount && d->wholeInWindow;
     if (!d->onLastPosted() && !inWindow) {
         d->detachedOrdinal = hit->ordinal;
         d->detachedColumn = d->fields.at(d->fieldNames.indexOf(column));
@@ -371,32 +435,53 @@ int writableColumn(const TableMeta* table, const QString& column, bool appending
 } // namespace
 
 void Query::setField(const QString& column, const QString& text) {
-    const int index = writableColumn(d->table.get(), column, d->appending);
-    d->pending[index] =
-        d->converter.convert(d->table->columns.at(index), text, d->database.locale());
-    d->written[static_cast<std::size_t>(index)] = true;
+    setFieldAt(writableColumn(d->table.get(), column, d->appending), text);
 }
 
 void Query::setFieldNumber(const QString& column, double value) {
-    const int index = writableColumn(d->table.get(), column, d->appending);
-    d->pending[index] = convertNumber(d->table->columns.at(index), value, d->database.locale());
-    d->written[static_cast<std::size_t>(index)] = true;
+    setFieldNumberAt(writableColumn(d->table.get(), column, d->appending), value);
+}
+
+int Query::tableColumn(const QString& column) const {
+    d->requireOpen();
+    return d->targetTable().names.indexOf(column);
+}
+
+void Query::setFieldAt(int column, const QString& text) {
+    if (!d->appending || !d->table)
+        throw notInsertMode();
+    d->pending[column] =
+        d->converter.convert(d->table->columns.at(column), text, d->database.locale());
+    d->written[static_cast<std::size_t>(column)] = true;
+}
+
+void Query::setFieldNumberAt(int column, double value) {
+    if (!d->appending || !d->table)
+        throw notInsertMode();
+    d->pending[column] = convertNumber(d->table->columns.at(column), value, d->database.locale());
+    d->written[static_cast<std::size_t>(column)] = true;
+}
+
+QString Query::fieldTextAt(int column) const {
+    d->requireOpen();
+    if (!d->table)
+        throw closedDataset();
+    const ResultRow* row = d->appending        ? &d->pending
+                           : d->onLastPosted() ? &d->lastPosted
+                                               : nullptr;
+    if (!row)
+        return fieldText(d->table->columns.at(column).name);
+    return valueText(row->at(column), d->table->columns.at(column).kind, d->database.locale());
 }
 
 void Query::post() {
     if (!d->appending)
         throw notInsertMode();
-    QSqlQuery& insert = d->insertStatement();
-    const Dialect dialect = d->database.dialect();
-    int bound = 0;
-    for (std::size_t i = 0; i < d->written.size(); ++i) {
-        if (d->written[i])
-            insert.bindValue(bound++,
-                             bindableValue(d->pending.at(static_cast<qsizetype>(i)), dialect));
-    }
-    if (!insert.exec())
-        throw DatabaseError(sqlErrorMessage(insert.lastError()));
-    insert.finish(); // keeps the statement prepared, releases its hold on the connection
+    PreparedInsert& insert = d->insertStatement();
+    if (insert.direct)
+        d->postDirectly(*insert.direct);
+    else
+        d->postThroughQt(*insert.qt);
     d->appending = false;
     d->lastPosted = std::move(d->pending);
     d->pending.clear();

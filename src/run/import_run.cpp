@@ -78,11 +78,18 @@ private:
     std::map<QueryRole, std::unique_ptr<Query>> m_queries;
 };
 
-// The texts of one template row, each read once when first needed.
+// The texts of one template row, each read once when first needed. Kept for the whole pass so
+// that its storage serves every row.
 class RowTexts {
 public:
-    RowTexts(const Workbook& book, int sheet, int row, const QLocale& locale)
-        : m_book(book), m_sheet(sheet), m_row(row), m_locale(locale) {}
+    RowTexts(const Workbook& book, int sheet, const QLocale& locale)
+        : m_book(book), m_sheet(sheet), m_locale(locale) {}
+
+    void moveTo(int row) {
+        m_row = row;
+        for (std::optional<QString>& text : m_texts)
+            text.reset();
+    }
 
     QString text(int column) {
         if (column < 1)
@@ -98,7 +105,7 @@ public:
 private:
     const Workbook& m_book;
     int m_sheet;
-    int m_row;
+    int m_row = 0;
     const QLocale& m_locale;
     std::vector<std::optional<QString>> m_texts;
 };
@@ -222,24 +229,24 @@ private:
             m_queries.open(opening);
         m_context.observer.progressReset(book.lastRow(m_block.worksheet));
         const int lastRow = book.lastRow(m_block.worksheet);
+        RowTexts texts(book, m_block.worksheet, m_context.locale);
+        FieldContext fieldContext{m_identity, m_today, m_context.database.locale(),
+                                  [&texts](int column) { return texts.text(column); }, nullptr};
+        std::vector<std::pair<Query*, CompiledRow>> written;
+        for (const WrittenRow& row : m_block.rows)
+            written.emplace_back(&m_queries.get(row.role), CompiledRow(row.fields));
         for (int row = 2; row <= lastRow; ++row) {
             const QString key = showRow(book, row);
             if (main.locate(m_block.keyField, key))
                 continue;
-            writeRows(book, row, main);
-        }
-    }
-
-    void writeRows(const Workbook& book, int row, const Query& main) {
-        RowTexts texts(book, m_block.worksheet, row, m_context.locale);
-        FieldContext fieldContext{m_identity, m_today, m_context.database.locale(),
-                                  [&texts](int column) { return texts.text(column); }, nullptr};
-        for (const WrittenRow& written : m_block.rows) {
-            Query& query = m_queries.get(written.role);
-            query.append();
-            writeFields(query, written.fields, fieldContext);
-            query.post();
-            fieldContext.mainRow = &main;
+            texts.moveTo(row);
+            fieldContext.mainRow = nullptr;
+            for (auto& [query, fields] : written) {
+                query->append();
+                fields.write(*query, fieldContext);
+                query->post();
+                fieldContext.mainRow = &main;
+            }
         }
     }
 

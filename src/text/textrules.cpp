@@ -3,6 +3,8 @@
 #include "text/errors.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace kestrel {
@@ -20,36 +22,176 @@ struct Digits {
     int exponent = 0;
 };
 
+// The digits of magnitude in scientific form ("1.23450000000000e+01") with precision digits
+// after the point, correctly rounded, ties to even.
+char* scientificDigits(double magnitude, int precision, char* buffer, std::size_t size) {
+    return std::to_chars(buffer, buffer + size, magnitude, std::chars_format::scientific, precision)
+        .ptr;
+}
+
+// True when magnitude lies exactly halfway between two 15-digit values. The standard library
+// rounds such a tie to even; the workstation's conversion rounds it away from zero.
+bool isFifteenDigitTie(double magnitude) {
+    char near[40];
+    scientificDigits(magnitude, kSignificantDigits + 1, near, sizeof near);
+    if (near[kSignificantDigits + 1] != '5' || near[kSignificantDigits + 2] != '0')
+        return false;
+    char exact[1100]; // a double's exact expansion has at most 767 significant digits
+    char* const end = scientificDigits(magnitude, 1000, exact, sizeof exact);
+    char* const ePos = std::find(exact, end, 'e');
+    return exact[kSignificantDigits + 1] == '5' &&
+           std::all_of(exact + kSignificantDigits + 2, ePos, [](char c) { return c == '0'; });
+}
+
+// Adds one unit in the last place to the digits "d.ddd..." before ePos; true on a carry out of
+// the first digit (9.99... became 10.00...).
+bool roundUpDigits(char* buffer, char* ePos) {
+    for (char* digit = ePos - 1; digit >= buffer; --digit) {
+        if (*digit == '.')
+            continue;
+        if (*digit != '9') {
+            ++*digit;
+            return false;
+        }
+        *digit = '0';
+    }
+    return true;
+}
+
 Digits significantDigits(double magnitude) {
-    const QString scientific = QString::number(magnitude, 'e', kSignificantDigits - 1);
-    const qsizetype ePos = scientific.indexOf(QLatin1Char('e'));
+    char buffer[40];
+    const bool tie = isFifteenDigitTie(magnitude);
+    char* const end =
+        scientificDigits(magnitude, kSignificantDigits - (tie ? 0 : 1), buffer, sizeof buffer);
+    char* ePos = std::find(buffer, end, 'e');
+    bool carry = false;
+    if (tie) {
+        --ePos; // the 16th digit, a 5: drop it and round the rest up
+        carry = roundUpDigits(buffer, ePos);
+    }
     Digits result;
-    result.digits = scientific.left(1) + scientific.mid(2, ePos - 2);
-    result.exponent = scientific.mid(ePos + 1).toInt();
+    result.digits.reserve(kSignificantDigits);
+    result.digits.append(QLatin1Char(buffer[0]));
+    if (ePos - buffer > 2)
+        result.digits.append(QLatin1String(buffer + 2, ePos - (buffer + 2)));
+    const char* exponent = std::find(ePos, end, 'e');
+    std::from_chars(exponent + (exponent[1] == '+' ? 2 : 1), end, result.exponent);
+    if (carry) {
+        result.digits = QStringLiteral("1");
+        ++result.exponent;
+    }
     while (result.digits.size() > 1 && result.digits.endsWith(QLatin1Char('0')))
         result.digits.chop(1);
     return result;
 }
 
-QString scientificForm(const Digits& d, const QString& decimalPoint) {
-    QString text = d.digits.left(1);
-    if (d.digits.size() > 1)
-        text += decimalPoint + d.digits.mid(1);
-    return text + QLatin1Char('E') + QString::number(d.exponent);
+QString scientificForm(const Digits& d, QStringView decimalPoint) {
+    QString text;
+    text.reserve(d.digits.size() + decimalPoint.size() + 6);
+    text.append(d.digits.front());
+    if (d.digits.size() > 1) {
+        text.append(decimalPoint);
+        text.append(QStringView(d.digits).mid(1));
+    }
+    text.append(QLatin1Char('E'));
+    text.append(QString::number(d.exponent));
+    return text;
 }
 
-QString plainForm(const Digits& d, const QString& decimalPoint) {
-    if (d.exponent < 0)
-        return QLatin1Char('0') + decimalPoint + QString(-d.exponent - 1, QLatin1Char('0')) +
-               d.digits;
+QString plainForm(const Digits& d, QStringView decimalPoint) {
+    QString text;
+    text.reserve(d.digits.size() + decimalPoint.size() + std::abs(d.exponent) + 2);
+    const QStringView digits(d.digits);
+    if (d.exponent < 0) {
+        text.append(QLatin1Char('0'));
+        text.append(decimalPoint);
+        text.append(QString(-d.exponent - 1, QLatin1Char('0')));
+        text.append(digits);
+        return text;
+    }
     const qsizetype integerDigits = d.exponent + 1;
-    if (d.digits.size() <= integerDigits)
-        return d.digits + QString(integerDigits - d.digits.size(), QLatin1Char('0'));
-    return d.digits.left(integerDigits) + decimalPoint + d.digits.mid(integerDigits);
+    if (digits.size() <= integerDigits) {
+        text.append(digits);
+        text.append(QString(integerDigits - digits.size(), QLatin1Char('0')));
+        return text;
+    }
+    text.append(digits.left(integerDigits));
+    text.append(decimalPoint);
+    text.append(digits.mid(integerDigits));
+    return text;
 }
+
+QString decimalPointOf(const QLocale& locale);
 
 bool isBlank(QChar c) {
     return c.unicode() <= 32;
+}
+
+bool isAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+bool isDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+// Reads 1 to maxDigits ASCII digits at position; the number of digits read (0: none).
+qsizetype readDigits(QStringView text, qsizetype position, qsizetype maxDigits, int& value) {
+    qsizetype count = 0;
+    value = 0;
+    while (count < maxDigits && position + count < text.size() && isDigit(text[position + count])) {
+        value = value * 10 + (text[position + count].unicode() - u'0');
+        ++count;
+    }
+    return count;
+}
+
+qsizetype skipDigits(QStringView text, qsizetype position) {
+    while (position < text.size() && isDigit(text[position]))
+        ++position;
+    return position;
+}
+
+// The shape [+-]?(digits[.digits?]|.digits)([eE][+-]?digits)? over the whole of an ASCII text.
+bool hasNumberShape(QStringView text) {
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    const qsizetype integerEnd = skipDigits(text, i);
+    bool digits = integerEnd > i;
+    i = integerEnd;
+    if (i < text.size() && text[i] == u'.') {
+        const qsizetype fractionEnd = skipDigits(text, i + 1);
+        digits = digits || fractionEnd > i + 1;
+        i = fractionEnd;
+    }
+    if (!digits)
+        return false;
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+        const qsizetype exponentEnd = skipDigits(text, i);
+        if (exponentEnd == i)
+            return false;
+        i = exponentEnd;
+    }
+    return i == text.size();
+}
+
+bool hasIntegerShape(QStringView text) {
+    const qsizetype start = !text.isEmpty() && (text[0] == u'+' || text[0] == u'-') ? 1 : 0;
+    return text.size() > start && skipDigits(text, start) == text.size();
+}
+
+QStringView trimmedBlanksView(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
 }
 
 QString trimmedBlanks(const QString& text) {
@@ -69,7 +211,7 @@ struct DateOrder {
     int yearIndex = 2;
 };
 
-DateOrder dateOrder(const QLocale& locale) {
+DateOrder readDateOrder(const QLocale& locale) {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     struct Token {
         qsizetype position;
@@ -94,6 +236,17 @@ DateOrder dateOrder(const QLocale& locale) {
     return order;
 }
 
+// Every date text asks for the order: the answer for the last locale of a thread is kept.
+DateOrder dateOrder(const QLocale& locale) {
+    thread_local QLocale cachedLocale;
+    thread_local std::optional<DateOrder> cached;
+    if (!cached || locale != cachedLocale) {
+        cached = readDateOrder(locale);
+        cachedLocale = locale;
+    }
+    return *cached;
+}
+
 int expandTwoDigitYear(int year, qsizetype digits) {
     if (digits > 2)
         return year;
@@ -108,7 +261,72 @@ int expandTwoDigitYear(int year, qsizetype digits) {
     return candidate;
 }
 
+// The three digit fields of "d{1,4} sep d{1,2} sep d{1,4}" (sep one of - / . and the same
+// twice), as the pattern of parseDatePart() reads an ASCII text.
+struct DateFields {
+    int values[3] = {0, 0, 0};
+    qsizetype digits[3] = {0, 0, 0};
+};
+
+std::optional<DateFields> readDateFields(QStringView text) {
+    DateFields fields;
+    qsizetype i = 0;
+    QChar separator;
+    const qsizetype maxDigits[3] = {4, 2, 4};
+    for (int field = 0; field < 3; ++field) {
+        fields.digits[field] = readDigits(text, i, maxDigits[field], fields.values[field]);
+        if (fields.digits[field] == 0)
+            return std::nullopt;
+        i += fields.digits[field];
+        if (field == 2)
+            break;
+        if (i >= text.size())
+            return std::nullopt;
+        const QChar c = text[i];
+        if (field == 0 && c != u'-' && c != u'/' && c != u'.')
+            return std::nullopt;
+        if (field == 1 && c != separator)
+            return std::nullopt;
+        separator = c;
+        ++i;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    return fields;
+}
+
+std::optional<QDate> dateFromFields(const DateFields& fields, const QLocale& locale) {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    if (fields.digits[0] > 2) {
+        // A four-digit first field is always year-month-day, as in 2026-01-05.
+        if (fields.digits[2] > 2)
+            return std::nullopt;
+        year = fields.values[0];
+        month = fields.values[1];
+        day = fields.values[2];
+    } else {
+        const DateOrder order = dateOrder(locale);
+        const qsizetype yearDigits = fields.digits[order.yearIndex];
+        if (yearDigits == 3 || fields.digits[order.dayIndex] > 2 ||
+            fields.digits[order.monthIndex] > 2)
+            return std::nullopt;
+        year = expandTwoDigitYear(fields.values[order.yearIndex], yearDigits);
+        month = fields.values[order.monthIndex];
+        day = fields.values[order.dayIndex];
+    }
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
 std::optional<QDate> parseDatePart(const QString& text, const QLocale& locale) {
+    if (isAscii(text)) {
+        const std::optional<DateFields> fields = readDateFields(text);
+        return fields ? dateFromFields(*fields, locale) : std::nullopt;
+    }
     static const QRegularExpression pattern(
         QStringLiteral("^(\\d{1,4})([-/.])(\\d{1,2})\\2(\\d{1,4})$"));
     const QRegularExpressionMatch match = pattern.match(text);
@@ -145,19 +363,78 @@ bool matchesMarker(const QString& text, const QString& marker) {
     return !marker.isEmpty() && text.compare(marker, Qt::CaseInsensitive) == 0;
 }
 
-std::optional<QTime> parseTimePart(const QString& text, const QLocale& locale) {
+// The fields of "h:m[:s[.fff]] [marker]" as the pattern of parseTimePart() reads them.
+struct TimeFields {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+    QString marker;
+};
+
+bool isAsciiSpace(QChar c) {
+    return c == u' ' || (c.unicode() >= 9 && c.unicode() <= 13);
+}
+
+// An ASCII text read greedily, which is how the pattern's first match reads it: a shorter
+// reading of an optional part leaves digits before the marker and cannot match either.
+std::optional<TimeFields> readTimeFields(QStringView text) {
+    TimeFields fields;
+    qsizetype i = readDigits(text, 0, 2, fields.hour);
+    if (i == 0 || i >= text.size() || text[i] != u':')
+        return std::nullopt;
+    const qsizetype minuteDigits = readDigits(text, ++i, 2, fields.minute);
+    if (minuteDigits == 0)
+        return std::nullopt;
+    i += minuteDigits;
+    if (i + 1 < text.size() && text[i] == u':' && isDigit(text[i + 1])) {
+        i += 1 + readDigits(text, i + 1, 2, fields.second);
+        if (i + 1 < text.size() && text[i] == u'.' && isDigit(text[i + 1])) {
+            const qsizetype msDigits = readDigits(text, i + 1, 3, fields.millisecond);
+            for (qsizetype pad = msDigits; pad < 3; ++pad)
+                fields.millisecond *= 10;
+            i += 1 + msDigits;
+        }
+    }
+    while (i < text.size() && isAsciiSpace(text[i]))
+        ++i;
+    const qsizetype markerStart = i;
+    while (i < text.size() && !isAsciiSpace(text[i]))
+        ++i;
+    if (i != text.size())
+        return std::nullopt;
+    fields.marker = text.mid(markerStart).toString();
+    return fields;
+}
+
+std::optional<TimeFields> matchTimeFields(const QString& text) {
+    if (isAscii(text))
+        return readTimeFields(text);
     static const QRegularExpression pattern(
         QStringLiteral("^(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2})(?:\\.(\\d{1,3}))?)?\\s*(\\S*)$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
-    int hour = match.captured(1).toInt();
-    const int minute = match.captured(2).toInt();
-    const int second = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
-    const int millisecond = match.captured(4).isEmpty()
-                                ? 0
-                                : match.captured(4).leftJustified(3, QLatin1Char('0')).toInt();
-    const QString marker = match.captured(5);
+    TimeFields fields;
+    fields.hour = match.captured(1).toInt();
+    fields.minute = match.captured(2).toInt();
+    fields.second = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
+    fields.millisecond = match.captured(4).isEmpty()
+                             ? 0
+                             : match.captured(4).leftJustified(3, QLatin1Char('0')).toInt();
+    fields.marker = match.captured(5);
+    return fields;
+}
+
+std::optional<QTime> parseTimePart(const QString& text, const QLocale& locale) {
+    const std::optional<TimeFields> fields = matchTimeFields(text);
+    if (!fields)
+        return std::nullopt;
+    int hour = fields->hour;
+    const int minute = fields->minute;
+    const int second = fields->second;
+    const int millisecond = fields->millisecond;
+    const QString& marker = fields->marker;
     if (!marker.isEmpty()) {
         const bool am =
             matchesMarker(marker, locale.amText()) || matchesMarker(marker, QStringLiteral("AM"));
@@ -215,6 +492,15 @@ private:
     bool m_filled = false;
 };
 
+QString readDecimalPoint(const QLocale& locale) {
+    return locale.decimalPoint();
+}
+
+QString decimalPointOf(const QLocale& locale) {
+    thread_local LocaleFormCache cache;
+    return cache.get(locale, readDecimalPoint);
+}
+
 // Short date forms that spell the month ("d MMM yyyy") do not fit the numeric reading: read
 // them, with or without the time, by the forms formatDateTime() writes.
 std::optional<QDateTime> parseWithLocaleForms(const QString& text, const QLocale& locale) {
@@ -238,7 +524,7 @@ QString formatNumber(double value, const QLocale& locale) {
         return QStringLiteral("0");
     const double magnitude = std::fabs(value);
     const Digits digits = significantDigits(magnitude);
-    const QString decimalPoint = locale.decimalPoint();
+    const QString decimalPoint = decimalPointOf(locale);
     const bool scientific =
         digits.exponent >= kSignificantDigits || magnitude < kSmallestPlainMagnitude;
     const QString text =
@@ -287,8 +573,18 @@ QString cellToText(const CellValue& value, const QLocale& locale) {
 }
 
 std::optional<double> parseNumber(const QString& text, const QLocale& locale) {
+    const QString decimalPoint = decimalPointOf(locale);
+    if (decimalPoint == QLatin1String(".") && isAscii(text)) {
+        const QStringView candidate = trimmedBlanksView(text);
+        if (!hasNumberShape(candidate))
+            return std::nullopt;
+        bool ok = false;
+        const double value = candidate.toDouble(&ok);
+        if (!ok || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    }
     QString candidate = trimmedBlanks(text);
-    const QString decimalPoint = locale.decimalPoint();
     if (decimalPoint != QLatin1String(".")) {
         if (candidate.contains(QLatin1Char('.')))
             return std::nullopt;
@@ -306,6 +602,16 @@ std::optional<double> parseNumber(const QString& text, const QLocale& locale) {
 }
 
 std::optional<qint64> parseInteger(const QString& text, const QLocale& /*locale*/) {
+    if (isAscii(text)) {
+        const QStringView candidate = trimmedBlanksView(text);
+        if (!hasIntegerShape(candidate))
+            return std::nullopt;
+        bool ok = false;
+        const qint64 value = candidate.toLongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+        return value;
+    }
     const QString candidate = trimmedBlanks(text);
     static const QRegularExpression pattern(QStringLiteral("^[+-]?\\d+$"));
     if (!pattern.match(candidate).hasMatch())

@@ -16,6 +16,14 @@ QString columnLetters(int column) {
 
 } // namespace
 
+void Workbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) const {
+    for (int column = 1; column <= kWalkedColumns; ++column) {
+        const CellValue value = cell(sheet, row, column);
+        if (!value.isBlank())
+            visit(column, value);
+    }
+}
+
 QString cellText(const Workbook& book, int sheet, int row, int column, const QLocale& locale) {
     const CellValue value = book.cell(sheet, row, column);
     if (value.type != CellValue::Type::Error)

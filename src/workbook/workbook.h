@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,6 +33,15 @@ public:
     // The code page the workbook's texts were read in when the file names none and the choice
     // mattered (an Excel 5/95 workbook without a CODEPAGE record holding text beyond ASCII).
     virtual std::optional<int> assumedCodePage() const { return std::nullopt; }
+
+    // Calls visit(column, value) for every cell of a row that is not blank, in column order,
+    // values set with setCell() included: what cell() gives for columns 1 to 256. The default
+    // asks cell() for each column; a reader that knows which cells exist walks only those.
+    // Throws WorkbookError as cell() does.
+    using CellVisitor = std::function<void(int column, const CellValue& value)>;
+    virtual void forEachCellInRow(int sheet, int row, const CellVisitor& visit) const;
+
+    static constexpr int kWalkedColumns = 256; // A to IV: the columns of an .xls worksheet
 };
 
 // Opens a template workbook by its content, whatever its name: an OLE2 compound file as .xls

@@ -257,24 +257,10 @@ private:
     void finish() {
         std::vector<StoredCell>& cells = m_result.cells;
         if (!m_sorted) {
-            std::stable_sort(
-                cells.begin(), cells.end(),
-                [](const StoredCell& a, const StoredCell& b) { return a.key < b.key; });
-            // A cell written twice keeps its last record.
-            std::vector<StoredCell> unique;
-            unique.reserve(cells.size());
-            for (const StoredCell& cell : cells) {
-                if (!unique.empty() && unique.back().key == cell.key) {
-                    unique.back() = cell;
-                } else {
-                    unique.push_back(cell);
-                }
-            }
-            cells.swap(unique);
+            sortCells(cells);
         }
-        if (cells.capacity() - cells.size() > cells.size() / 4) {
-            cells.shrink_to_fit();
-        }
+        // No shrink_to_fit: the capacity reserved beyond the cells was never touched and holds
+        // no memory, while a shrinking copy would hold the cells twice at the peak.
         const std::uint32_t rows = cells.empty() ? 0 : (cells.back().key >> 16) + 1;
         m_result.rowStart.assign(rows + 1, 0);
         std::size_t next = 0;
@@ -284,6 +270,38 @@ private:
             }
             m_result.rowStart[row] = static_cast<std::uint32_t>(next);
         }
+    }
+
+    static bool byKey(const StoredCell& a, const StoredCell& b) { return a.key < b.key; }
+
+    // Sorts by row and column; a cell written twice keeps its last record. Writers put rows in
+    // order but not always the cells of a row: those are sorted row by row, which needs no copy
+    // of the whole sheet.
+    static void sortCells(std::vector<StoredCell>& cells) {
+        const auto rowOf = [](const StoredCell& cell) { return cell.key >> 16; };
+        const bool rowsInOrder = std::is_sorted(
+            cells.begin(), cells.end(),
+            [&](const StoredCell& a, const StoredCell& b) { return rowOf(a) < rowOf(b); });
+        if (rowsInOrder) {
+            for (auto begin = cells.begin(); begin != cells.end();) {
+                const auto end = std::find_if(begin, cells.end(), [&](const StoredCell& cell) {
+                    return rowOf(cell) != rowOf(*begin);
+                });
+                std::stable_sort(begin, end, byKey);
+                begin = end;
+            }
+        } else {
+            std::stable_sort(cells.begin(), cells.end(), byKey);
+        }
+        std::size_t kept = 0;
+        for (const StoredCell& cell : cells) {
+            if (kept > 0 && cells[kept - 1].key == cell.key) {
+                cells[kept - 1] = cell;
+            } else {
+                cells[kept++] = cell;
+            }
+        }
+        cells.resize(kept);
     }
 
     RecordStream& m_stream;

@@ -98,19 +98,44 @@ CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
     if (!stored) {
         return CellValue::blank();
     }
-    switch (stored->kind) {
+    return storedValue(*stored);
+}
+
+CellValue XlsWorkbook::storedValue(const StoredCell& stored) const {
+    switch (stored.kind) {
     case StoredCell::Number:
-        return CellValue::fromNumber(stored->number);
+        return CellValue::fromNumber(stored.number);
     case StoredCell::Date:
-        return dateTimeFromSerial(stored->number, m_book.date1904);
+        return dateTimeFromSerial(stored.number, m_book.date1904);
     case StoredCell::Text:
-        return CellValue::fromText(m_book.strings[stored->textIndex()]);
+        return CellValue::fromText(m_book.strings[stored.textIndex()]);
     case StoredCell::Boolean:
-        return CellValue::fromBoolean(stored->code != 0);
+        return CellValue::fromBoolean(stored.code != 0);
     case StoredCell::Error:
-        return CellValue::fromError(stored->code);
+        return CellValue::fromError(stored.code);
     }
     return CellValue::blank();
+}
+
+void XlsWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) const {
+    checkPosition(sheet, row, 1);
+    if (!m_overrides.isEmpty()) {
+        Workbook::forEachCellInRow(sheet, row, visit); // merges the values set by the run
+        return;
+    }
+    const SheetCells& cells = worksheet(sheet).cells;
+    const auto index = std::size_t(row - 1);
+    if (index + 1 >= cells.rowStart.size()) {
+        return;
+    }
+    for (std::uint32_t i = cells.rowStart[index]; i < cells.rowStart[index + 1]; ++i) {
+        const StoredCell& stored = cells.cells[i];
+        const int column = int(stored.key & 0xFFFF) + 1;
+        if (column > kMaxColumns) {
+            break; // sorted by column: the rest lie beyond the worksheet's columns too
+        }
+        visit(column, storedValue(stored));
+    }
 }
 
 void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {

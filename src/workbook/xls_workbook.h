@@ -21,8 +21,10 @@ public:
     CellValue cell(int sheet, int row, int column) const override;
     void setCell(int sheet, int row, int column, const CellValue& value) override;
     std::optional<int> assumedCodePage() const override { return m_book.assumedCodePage; }
+    void forEachCellInRow(int sheet, int row, const CellVisitor& visit) const override;
 
 private:
+    CellValue storedValue(const StoredCell& stored) const;
     const ParsedSheet& worksheet(int sheet) const;
     void checkPosition(int sheet, int row, int column) const;
     static quint64 overrideKey(int sheet, int row, int column);

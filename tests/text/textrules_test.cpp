@@ -152,3 +152,45 @@ TEST(ParseDateTime, EveryFormattedDateParsesBack) {
         }
     }
 }
+
+TEST(CellToText, FifteenDigitTiesRoundAwayFromZero) {
+    // Exactly halfway between two 15-digit values: the workstation rounds up, not to even.
+    EXPECT_EQ(text(CellValue::fromNumber(33110032036284.25), kChina),
+              QStringLiteral("33110032036284.3"));
+    EXPECT_EQ(text(CellValue::fromNumber(1000000000000005.0), kChina),
+              QStringLiteral("1.00000000000001E15"));
+    EXPECT_EQ(text(CellValue::fromNumber(-1000000000000015.0), kChina),
+              QStringLiteral("-1.00000000000002E15"));
+    EXPECT_EQ(text(CellValue::fromNumber(9999999999999995.0), kChina), QStringLiteral("1E16"));
+    // Not a tie: rounded to the nearest.
+    EXPECT_EQ(text(CellValue::fromNumber(1000000000000004.0), kChina), QStringLiteral("1E15"));
+    EXPECT_EQ(text(CellValue::fromNumber(0.1 + 0.2), kChina), QStringLiteral("0.3"));
+}
+
+TEST(ParseNumber, ShapesAcceptedAndRefused) {
+    for (const char* good : {"5.", ".5", "+1e5", "-2E-3", " 7 ", "\t12.5\n", "0012"})
+        EXPECT_TRUE(parseNumber(QString::fromUtf8(good), kChina)) << good;
+    for (const char* bad : {".", "e5", "1e", "1e+", "--1", "1.2.3", "1 2", "0x10", "1,5", "", "inf",
+                            "nan", "1e400", "１２"})
+        EXPECT_FALSE(parseNumber(QString::fromUtf8(bad), kChina)) << bad;
+    EXPECT_EQ(parseNumber(QStringLiteral(" -12.5e1 "), kChina), -125.0);
+    EXPECT_EQ(parseNumber(QStringLiteral("1,5"), kGermany), 1.5);
+    EXPECT_FALSE(parseNumber(QStringLiteral("1.5"), kGermany));
+    EXPECT_EQ(parseInteger(QStringLiteral(" +5 "), kChina), 5);
+    for (const char* bad : {"+", "-", "5-", "1e3", "１２"})
+        EXPECT_FALSE(parseInteger(QString::fromUtf8(bad), kChina)) << bad;
+}
+
+TEST(ParseDateTime, TimeFieldsAreReadGreedily) {
+    const QDate day(2027, 3, 5);
+    EXPECT_EQ(parseDateTime(QStringLiteral("2027-3-5 3:04:05.6"), kChina),
+              QDateTime(day, QTime(3, 4, 5, 600), Qt::UTC));
+    EXPECT_EQ(parseDateTime(QStringLiteral("2027-3-5 3:04:05.678"), kChina),
+              QDateTime(day, QTime(3, 4, 5, 678), Qt::UTC));
+    EXPECT_EQ(parseDateTime(QStringLiteral("3/5/2027 2:07PM"), kUnitedStates),
+              QDateTime(day, QTime(14, 7), Qt::UTC));
+    for (const char* bad :
+         {"12:345", "1:2:3.4567", "1:2:3 A M", "1:", ":5", "123:4", "2027-3-5 1:2:3:4", "2027-3/5",
+          "20270-3-5", "2027-3-123", "2027-3-5-1", "13:00 PM"})
+        EXPECT_FALSE(parseDateTime(QString::fromUtf8(bad), kUnitedStates)) << bad;
+}

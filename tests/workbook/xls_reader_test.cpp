@@ -264,3 +264,32 @@ TEST(XlsReader, BookStreamInAnyCaseAndBareBiffStream) {
 }
 
 } // namespace
+
+TEST(XlsReader, RowWalkGivesTheCellsThatExistInColumnOrder) {
+    const QByteArray strings = sst({unicodeString(QStringLiteral("青雁"))});
+    // Written out of order, one cell twice: the walk gives the last record of each cell.
+    const auto book =
+        open(singleSheet(numberCell(1, 4, 3) + labelSstCell(1, 0, 0) + blankCell(1, 2) +
+                             numberCell(1, 4, 7) + numberCell(3, 1, 1),
+                         strings));
+    const auto walk = [&book](int row) {
+        QStringList seen;
+        book->forEachCellInRow(1, row, [&seen](int column, const CellValue& value) {
+            seen.append(QStringLiteral("%1:%2").arg(column).arg(
+                value.type == CellValue::Type::Text ? value.text : QString::number(value.number)));
+        });
+        return seen;
+    };
+    EXPECT_EQ(walk(2), QStringList({QStringLiteral("1:青雁"), QStringLiteral("5:7")}));
+    EXPECT_TRUE(walk(1).isEmpty());
+    EXPECT_TRUE(walk(3).isEmpty());
+    EXPECT_EQ(walk(4), QStringList({QStringLiteral("2:1")}));
+    EXPECT_TRUE(walk(5).isEmpty()); // below the used range
+
+    // Values set by the run are walked with the rest; a blank set hides the file's cell.
+    book->setCell(1, 2, 3, CellValue::fromNumber(9));
+    book->setCell(1, 2, 5, CellValue::blank());
+    EXPECT_EQ(walk(2), QStringList({QStringLiteral("1:青雁"), QStringLiteral("3:9")}));
+    EXPECT_THROW(book->forEachCellInRow(2, 1, [](int, const CellValue&) {}),
+                 kestrel::WorkbookError);
+}
