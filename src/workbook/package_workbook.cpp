@@ -1,18 +1,14 @@
 #include "workbook/package_workbook.h"
 
 #include "text/errors.h"
+#include "workbook/cell_overrides.h"
 #include "workbook/package_readers.h"
 #include "workbook/package_zip.h"
 
-#include <QDir>
 #include <algorithm>
 
 namespace kestrel::package {
 namespace {
-
-QString shownPath(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
 
 QString faultText(const PackageError& error) {
     switch (error.fault) {
@@ -36,30 +32,16 @@ QString faultText(const PackageError& error) {
 } // namespace
 
 PackageWorkbook::PackageWorkbook(QString path, ParsedPackage parsed)
-    : m_path(std::move(path)), m_book(std::move(parsed)),
-      m_overrideLastRow(m_book.worksheets.size(), 0) {}
+    : m_path(std::move(path)), m_book(std::move(parsed)), m_overrides(m_book.worksheets.size()) {}
 
 const PackageSheet& PackageWorkbook::worksheet(int sheet) const {
-    if (sheet < 1 || sheet > worksheetCount()) {
-        throw WorkbookError(
-            QStringLiteral("%1 中没有第 %2 个工作表").arg(shownPath(m_path)).arg(sheet));
-    }
+    checkWorksheet(m_path, sheet, worksheetCount());
     return m_book.worksheets[std::size_t(sheet - 1)];
 }
 
 void PackageWorkbook::checkPosition(int sheet, int row, int column) const {
     worksheet(sheet);
-    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-        throw WorkbookError(QStringLiteral("%1 的第 %2 个工作表中没有第 %3 行第 %4 列的单元格")
-                                .arg(shownPath(m_path))
-                                .arg(sheet)
-                                .arg(row)
-                                .arg(column));
-    }
-}
-
-quint64 PackageWorkbook::overrideKey(int sheet, int row, int column) {
-    return (quint64(sheet) << 40) | (quint64(row) << 16) | quint64(column);
+    checkCellPosition(m_path, sheet, row, column, kMaxRows, kMaxColumns);
 }
 
 QString PackageWorkbook::worksheetName(int sheet) const {
@@ -67,27 +49,20 @@ QString PackageWorkbook::worksheetName(int sheet) const {
 }
 
 int PackageWorkbook::lastRow(int sheet) const {
-    return std::max(worksheet(sheet).lastRow, m_overrideLastRow[std::size_t(sheet - 1)]);
+    return std::max(worksheet(sheet).lastRow, m_overrides.lastRow(sheet));
 }
 
 CellValue PackageWorkbook::cell(int sheet, int row, int column) const {
     checkPosition(sheet, row, column);
-    if (!m_overrides.isEmpty()) {
-        const auto it = m_overrides.constFind(overrideKey(sheet, row, column));
-        if (it != m_overrides.constEnd())
-            return *it;
-    }
+    if (const CellValue* set = m_overrides.find(sheet, row, column))
+        return *set;
     const PackageCell* stored = worksheet(sheet).find(row - 1, column - 1);
     return stored ? cellValueOf(*stored, m_book) : CellValue::blank();
 }
 
 void PackageWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {
     checkPosition(sheet, row, column);
-    m_overrides.insert(overrideKey(sheet, row, column), value);
-    if (!value.isBlank()) {
-        int& last = m_overrideLastRow[std::size_t(sheet - 1)];
-        last = std::max(last, row);
-    }
+    m_overrides.set(sheet, row, column, value);
 }
 
 std::unique_ptr<Workbook> openPackageWorkbook(const QByteArray& bytes, const QString& name) {

@@ -1,10 +1,8 @@
 #pragma once
 
+#include "workbook/cell_overrides.h"
 #include "workbook/package_cells.h"
 #include "workbook/workbook.h"
-
-#include <QHash>
-#include <vector>
 
 namespace kestrel::package {
 
@@ -24,12 +22,10 @@ public:
 private:
     const PackageSheet& worksheet(int sheet) const;
     void checkPosition(int sheet, int row, int column) const;
-    static quint64 overrideKey(int sheet, int row, int column);
 
     QString m_path;
     ParsedPackage m_book;
-    QHash<quint64, CellValue> m_overrides;
-    std::vector<int> m_overrideLastRow; // per worksheet
+    CellOverrides m_overrides;
 };
 
 // Reads a ZIP package holding an Office Open XML workbook or an OpenDocument spreadsheet.

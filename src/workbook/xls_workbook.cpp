@@ -1,10 +1,10 @@
 #include "workbook/xls_workbook.h"
 
 #include "text/errors.h"
+#include "workbook/cell_overrides.h"
 #include "workbook/xls_compound_file.h"
 #include "workbook/xls_dates.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -16,14 +16,6 @@ namespace {
 constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
-
-QString shownPath(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
-WorkbookError openError(const QString& path, const QString& reason) {
-    return WorkbookError(QStringLiteral("无法打开模板文件 %1：%2").arg(shownPath(path), reason));
-}
 
 QString faultText(xls::FileFault fault, const QByteArray& bytes) {
     switch (fault) {
@@ -51,30 +43,16 @@ QString faultText(xls::FileFault fault, const QByteArray& bytes) {
 namespace xls {
 
 XlsWorkbook::XlsWorkbook(QString path, ParsedWorkbook parsed)
-    : m_path(std::move(path)), m_book(std::move(parsed)),
-      m_overrideLastRow(m_book.worksheets.size(), 0) {}
+    : m_path(std::move(path)), m_book(std::move(parsed)), m_overrides(m_book.worksheets.size()) {}
 
 const ParsedSheet& XlsWorkbook::worksheet(int sheet) const {
-    if (sheet < 1 || sheet > worksheetCount()) {
-        throw WorkbookError(
-            QStringLiteral("%1 中没有第 %2 个工作表").arg(shownPath(m_path)).arg(sheet));
-    }
+    checkWorksheet(m_path, sheet, worksheetCount());
     return m_book.worksheets[std::size_t(sheet - 1)];
 }
 
 void XlsWorkbook::checkPosition(int sheet, int row, int column) const {
     worksheet(sheet);
-    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-        throw WorkbookError(QStringLiteral("%1 的第 %2 个工作表中没有第 %3 行第 %4 列的单元格")
-                                .arg(shownPath(m_path))
-                                .arg(sheet)
-                                .arg(row)
-                                .arg(column));
-    }
-}
-
-quint64 XlsWorkbook::overrideKey(int sheet, int row, int column) {
-    return (quint64(sheet) << 32) | (quint64(row) << 9) | quint64(column);
+    checkCellPosition(m_path, sheet, row, column, kMaxRows, kMaxColumns);
 }
 
 QString XlsWorkbook::worksheetName(int sheet) const {
@@ -82,16 +60,13 @@ QString XlsWorkbook::worksheetName(int sheet) const {
 }
 
 int XlsWorkbook::lastRow(int sheet) const {
-    return std::max(worksheet(sheet).cells.lastRow, m_overrideLastRow[std::size_t(sheet - 1)]);
+    return std::max(worksheet(sheet).cells.lastRow, m_overrides.lastRow(sheet));
 }
 
 CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
     checkPosition(sheet, row, column);
-    if (!m_overrides.isEmpty()) {
-        const auto it = m_overrides.constFind(overrideKey(sheet, row, column));
-        if (it != m_overrides.constEnd()) {
-            return *it;
-        }
+    if (const CellValue* set = m_overrides.find(sheet, row, column)) {
+        return *set;
     }
     const StoredCell* stored =
         worksheet(sheet).cells.find(std::uint32_t(row - 1), std::uint32_t(column - 1));
@@ -140,12 +115,8 @@ void XlsWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit)
 
 void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {
     checkPosition(sheet, row, column);
-    m_overrides.insert(overrideKey(sheet, row, column), value);
     // Writing a value into a row below the used range makes the range reach it.
-    if (!value.isBlank()) {
-        int& last = m_overrideLastRow[std::size_t(sheet - 1)];
-        last = std::max(last, row);
-    }
+    m_overrides.set(sheet, row, column, value);
 }
 
 } // namespace xls
@@ -155,11 +126,11 @@ namespace {
 // Takes the bytes by value so that a file read here is freed once its stream is copied out.
 std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, int ansiCodePage) {
     if (bytes.isEmpty()) {
-        throw openError(name,
-                        QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
+        throw workbookOpenError(
+            name, QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
     }
     if (bytes.size() > kMaxFileSize) {
-        throw openError(name, faultText(xls::FileFault::TooLarge, bytes));
+        throw workbookOpenError(name, faultText(xls::FileFault::TooLarge, bytes));
     }
     const QByteArray head = bytes.left(8);
     try {
@@ -168,9 +139,9 @@ std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, i
         return std::make_unique<xls::XlsWorkbook>(name,
                                                   xls::parseWorkbookStream(stream, ansiCodePage));
     } catch (const xls::FormatError& error) {
-        throw openError(name, faultText(error.fault, head));
+        throw workbookOpenError(name, faultText(error.fault, head));
     } catch (const std::bad_alloc&) {
-        throw openError(name, faultText(xls::FileFault::Damaged, head));
+        throw workbookOpenError(name, faultText(xls::FileFault::Damaged, head));
     }
 }
 
@@ -179,21 +150,21 @@ std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, i
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, int ansiCodePage) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        throw openError(path, QStringLiteral("文件不存在"));
+        throw workbookOpenError(path, QStringLiteral("文件不存在"));
     }
     if (info.isDir()) {
-        throw openError(path, QStringLiteral("这是一个文件夹，不是工作簿文件"));
+        throw workbookOpenError(path, QStringLiteral("这是一个文件夹，不是工作簿文件"));
     }
     if (info.size() > kMaxFileSize) {
-        throw openError(path, faultText(xls::FileFault::TooLarge, {}));
+        throw workbookOpenError(path, faultText(xls::FileFault::TooLarge, {}));
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+        throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw openError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+        throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
     }
     file.close();
     return openFromBytes(std::move(bytes), path, ansiCodePage);

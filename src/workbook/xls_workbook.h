@@ -1,10 +1,8 @@
 #pragma once
 
+#include "workbook/cell_overrides.h"
 #include "workbook/workbook.h"
 #include "workbook/xls_workbook_parser.h"
-
-#include <QHash>
-#include <vector>
 
 namespace kestrel::xls {
 
@@ -27,12 +25,10 @@ private:
     CellValue storedValue(const StoredCell& stored) const;
     const ParsedSheet& worksheet(int sheet) const;
     void checkPosition(int sheet, int row, int column) const;
-    static quint64 overrideKey(int sheet, int row, int column);
 
     QString m_path;
     ParsedWorkbook m_book;
-    QHash<quint64, CellValue> m_overrides;
-    std::vector<int> m_overrideLastRow; // per worksheet
+    CellOverrides m_overrides;
 };
 
 } // namespace kestrel::xls

@@ -2,9 +2,9 @@
 """Writes one worksheet of typed rows in three forms, each by another program's library:
 .xls by python3-xlwt, .xlsx by python3-openpyxl, .ods by python3-odf (odfpy).
 
-    write_workbook_forms.py SPEC.json OUT_BASE FORM...    (FORM: xls, xlsx, ods)
+    write_workbook_forms.py LAYOUT.json OUT_BASE FORM...    (FORM: xls, xlsx, ods)
 
-SPEC.json: {"sheet": NAME, "rows": [[CELL, ...], ...], "empty_rows_after": N}
+LAYOUT.json: {"sheet": NAME, "rows": [[CELL, ...], ...], "empty_rows_after": N}
 CELL: null (blank), a string, a number, {"date": "YYYY-MM-DD"},
 {"datetime": "YYYY-MM-DDTHH:MM:SS"} or {"bool": true}.
 "empty_rows_after" (.ods only) declares that many repeated empty rows after the data, as
@@ -24,13 +24,13 @@ def typed(cell):
     return cell
 
 
-def write_xls(spec, path):
+def write_xls(layout, path):
     import xlwt
     book = xlwt.Workbook(encoding='utf-8')
-    sheet = book.add_sheet(spec['sheet'])
+    sheet = book.add_sheet(layout['sheet'])
     dates = xlwt.easyxf(num_format_str='yyyy-mm-dd')
     stamps = xlwt.easyxf(num_format_str='yyyy-mm-dd hh:mm:ss')
-    for r, row in enumerate(spec['rows']):
+    for r, row in enumerate(layout['rows']):
         for c, cell in enumerate(row):
             value = typed(cell)
             if value is None:
@@ -44,12 +44,12 @@ def write_xls(spec, path):
     book.save(path)
 
 
-def write_xlsx(spec, path):
+def write_xlsx(layout, path):
     import openpyxl
     book = openpyxl.Workbook()
     sheet = book.active
-    sheet.title = spec['sheet']
-    for r, row in enumerate(spec['rows'], start=1):
+    sheet.title = layout['sheet']
+    for r, row in enumerate(layout['rows'], start=1):
         for c, cell in enumerate(row, start=1):
             value = typed(cell)
             if value is None:
@@ -62,13 +62,13 @@ def write_xlsx(spec, path):
     book.save(path)
 
 
-def write_ods(spec, path):
+def write_ods(layout, path):
     from odf.opendocument import OpenDocumentSpreadsheet
     from odf.table import Table, TableCell, TableRow
     from odf.text import P
     document = OpenDocumentSpreadsheet()
-    table = Table(name=spec['sheet'])
-    for row in spec['rows']:
+    table = Table(name=layout['sheet'])
+    for row in layout['rows']:
         element = TableRow()
         for cell in row:
             value = typed(cell)
@@ -90,7 +90,7 @@ def write_ods(spec, path):
             out.addElement(P(text=shown))
             element.addElement(out)
         table.addElement(element)
-    empty = spec.get('empty_rows_after', 0)
+    empty = layout.get('empty_rows_after', 0)
     if empty:
         filler = TableRow(numberrowsrepeated=empty)
         filler.addElement(TableCell(numbercolumnsrepeated=1024))
@@ -101,10 +101,10 @@ def write_ods(spec, path):
 
 def main():
     with open(sys.argv[1], encoding='utf-8') as f:
-        spec = json.load(f)
+        layout = json.load(f)
     writers = {'xls': write_xls, 'xlsx': write_xlsx, 'ods': write_ods}
     for form in sys.argv[3:]:
-        writers[form](spec, sys.argv[2] + '.' + form)
+        writers[form](layout, sys.argv[2] + '.' + form)
 
 
 main()

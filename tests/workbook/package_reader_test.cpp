@@ -30,27 +30,27 @@ QString refusal(const QByteArray& bytes) {
     return {};
 }
 
-XlsxSpec oneSheet(const QByteArray& sheetData) {
-    XlsxSpec spec;
-    spec.sheets.append({QStringLiteral("Sheet1"), sheetData});
-    return spec;
+XlsxLayout oneSheet(const QByteArray& sheetData) {
+    XlsxLayout layout;
+    layout.sheets.append({QStringLiteral("Sheet1"), sheetData});
+    return layout;
 }
 
 TEST(XlsxReader, NumberFormatsDecideWhatIsADate) {
-    XlsxSpec spec = oneSheet("<row r=\"1\">"
-                             "<c r=\"A1\" s=\"1\"><v>45000.5</v></c>" // built-in 14
-                             "<c r=\"B1\" s=\"2\"><v>45000</v></c>"   // custom yyyy"年"m"月"
-                             "<c r=\"C1\" s=\"3\"><v>45000</v></c>"   // "d" quoted only
-                             "<c r=\"D1\" s=\"4\"><v>45000</v></c>"   // id 14 redefined
-                             "<c r=\"E1\"><v>45000</v></c>"           // no style
-                             "<c r=\"F1\" s=\"1\"><v>-1</v></c>"      // no date is negative
-                             "</row>");
-    spec.styles = "<numFmts><numFmt numFmtId=\"164\" formatCode=\"yyyy&quot;年&quot;m&quot;月"
-                  "&quot;\"/><numFmt numFmtId=\"165\" formatCode=\"&quot;d&quot;0\"/>"
-                  "<numFmt numFmtId=\"14\" formatCode=\"0.00\"/></numFmts>"
-                  "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"22\"/><xf numFmtId=\"164\"/>"
-                  "<xf numFmtId=\"165\"/><xf numFmtId=\"14\"/></cellXfs>";
-    const auto book = open(xlsxPackage(spec));
+    XlsxLayout layout = oneSheet("<row r=\"1\">"
+                                 "<c r=\"A1\" s=\"1\"><v>45000.5</v></c>" // built-in 14
+                                 "<c r=\"B1\" s=\"2\"><v>45000</v></c>"   // custom yyyy"年"m"月"
+                                 "<c r=\"C1\" s=\"3\"><v>45000</v></c>"   // "d" quoted only
+                                 "<c r=\"D1\" s=\"4\"><v>45000</v></c>"   // id 14 redefined
+                                 "<c r=\"E1\"><v>45000</v></c>"           // no style
+                                 "<c r=\"F1\" s=\"1\"><v>-1</v></c>"      // no date is negative
+                                 "</row>");
+    layout.styles = "<numFmts><numFmt numFmtId=\"164\" formatCode=\"yyyy&quot;年&quot;m&quot;月"
+                    "&quot;\"/><numFmt numFmtId=\"165\" formatCode=\"&quot;d&quot;0\"/>"
+                    "<numFmt numFmtId=\"14\" formatCode=\"0.00\"/></numFmts>"
+                    "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"22\"/><xf numFmtId=\"164\"/>"
+                    "<xf numFmtId=\"165\"/><xf numFmtId=\"14\"/></cellXfs>";
+    const auto book = open(xlsxPackage(layout));
     const CellValue a1 = book->cell(1, 1, 1);
     ASSERT_EQ(CellValue::Type::DateTime, a1.type);
     EXPECT_EQ(QDate(2023, 3, 15), a1.date);
@@ -82,11 +82,11 @@ TEST(XlsxReader, NumbersReadExactlyAsWritten) {
 }
 
 TEST(XlsxReader, Date1904AndIsoDateCells) {
-    XlsxSpec spec = oneSheet("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0</v></c>"
-                             "<c r=\"B1\" t=\"d\"><v>2024-02-29T23:59:59.6</v></c></row>");
-    spec.workbookPr = "date1904=\"1\"";
-    spec.styles = "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs>";
-    const auto book = open(xlsxPackage(spec));
+    XlsxLayout layout = oneSheet("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0</v></c>"
+                                 "<c r=\"B1\" t=\"d\"><v>2024-02-29T23:59:59.6</v></c></row>");
+    layout.workbookPr = "date1904=\"1\"";
+    layout.styles = "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs>";
+    const auto book = open(xlsxPackage(layout));
     EXPECT_EQ(QDate(1904, 1, 1), book->cell(1, 1, 1).date);
     const CellValue iso = book->cell(1, 1, 2);
     ASSERT_EQ(CellValue::Type::DateTime, iso.type);
@@ -95,14 +95,14 @@ TEST(XlsxReader, Date1904AndIsoDateCells) {
 }
 
 TEST(XlsxReader, TextsBooleansErrorsAndFormulas) {
-    XlsxSpec spec = oneSheet(
+    XlsxLayout layout = oneSheet(
         "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>1</v></c>"
         "<c r=\"B2\" t=\"inlineStr\"><is><r><t>青</t></r><r><t>雁</t></r><rPh><t>せい</t></rPh>"
         "</is></c><c r=\"C2\" t=\"b\"><v>1</v></c><c r=\"D2\" t=\"e\"><v>#DIV/0!</v></c>"
         "<c r=\"E2\" t=\"str\"><f>A2&amp;\"\"</f><v></v></c>"
         "<c r=\"F2\"><f>1+1</f></c><c r=\"G2\"><f>1+1</f><v>2</v></c></row>");
-    spec.sharedStrings = {QStringLiteral("a"), QStringLiteral("x_x000D_y &amp; z")};
-    const auto book = open(xlsxPackage(spec));
+    layout.sharedStrings = {QStringLiteral("a"), QStringLiteral("x_x000D_y &amp; z")};
+    const auto book = open(xlsxPackage(layout));
     EXPECT_EQ(QStringLiteral("x\ry & z"), book->cell(1, 2, 1).text);
     EXPECT_EQ(QStringLiteral("青雁"), book->cell(1, 2, 2).text);
     EXPECT_TRUE(book->cell(1, 2, 3).boolean);
@@ -123,13 +123,13 @@ TEST(XlsxReader, TextsBooleansErrorsAndFormulas) {
 }
 
 TEST(XlsxReader, WorksheetsInOrderWithoutChartSheetsAndTheirLastRows) {
-    XlsxSpec spec;
-    spec.sheets.append({QStringLiteral("图表"), {}, true});
+    XlsxLayout layout;
+    layout.sheets.append({QStringLiteral("图表"), {}, true});
     // Cells without r follow the one before; a styled blank reaches the last row.
-    spec.sheets.append({QStringLiteral("数据"), "<row r=\"3\"><c r=\"B3\"><v>1</v></c><c><v>2"
-                                                "</v></c></row><row><c s=\"0\"/></row>"});
-    spec.sheets.append({QStringLiteral("空"), "<row r=\"9\" ht=\"20\" customHeight=\"1\"/>"});
-    const auto book = open(xlsxPackage(spec));
+    layout.sheets.append({QStringLiteral("数据"), "<row r=\"3\"><c r=\"B3\"><v>1</v></c><c><v>2"
+                                                  "</v></c></row><row><c s=\"0\"/></row>"});
+    layout.sheets.append({QStringLiteral("空"), "<row r=\"9\" ht=\"20\" customHeight=\"1\"/>"});
+    const auto book = open(xlsxPackage(layout));
     ASSERT_EQ(2, book->worksheetCount());
     EXPECT_EQ(QStringLiteral("数据"), book->worksheetName(1));
     EXPECT_EQ(4, book->lastRow(1));
@@ -202,8 +202,8 @@ TEST(OdsReader, RepeatedRowsAndCellsAreExpandedOnlyWithValues) {
 }
 
 TEST(PackageErrors, EachDamageHasItsReasonNamingTheFile) {
-    XlsxSpec spec = oneSheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
-    const QByteArray good = xlsxPackage(spec);
+    XlsxLayout layout = oneSheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    const QByteArray good = xlsxPackage(layout);
 
     // A part that says it inflates to 4 GB is refused before anything is inflated.
     QByteArray bomb = good;

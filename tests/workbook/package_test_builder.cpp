@@ -58,7 +58,7 @@ QByteArray storedZip(const ZipEntries& entries) {
            le32(quint32(body.size())) + le16(0);
 }
 
-QByteArray xlsxPackage(const XlsxSpec& spec) {
+QByteArray xlsxPackage(const XlsxLayout& layout) {
     ZipEntries entries;
     entries.append({QStringLiteral("[Content_Types].xml"),
                     kXmlHead + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
@@ -70,8 +70,8 @@ QByteArray xlsxPackage(const XlsxSpec& spec) {
                         kRelNs + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"});
     QByteArray sheets;
     QByteArray relations;
-    for (int i = 0; i < spec.sheets.size(); ++i) {
-        const auto& sheet = spec.sheets[i];
+    for (int i = 0; i < layout.sheets.size(); ++i) {
+        const auto& sheet = layout.sheets[i];
         const QByteArray id = "rId" + QByteArray::number(i + 10);
         const QByteArray part = (sheet.chart ? "chartsheets/sheet" : "worksheets/sheet") +
                                 QByteArray::number(i + 1) + ".xml";
@@ -85,25 +85,25 @@ QByteArray xlsxPackage(const XlsxSpec& spec) {
                                                      "</sheetData></worksheet>";
         entries.append({QStringLiteral("xl/") + QString::fromLatin1(part), content});
     }
-    if (!spec.styles.isEmpty()) {
+    if (!layout.styles.isEmpty()) {
         relations +=
             "<Relationship Id=\"rId1\" Type=\"" + kRelNs + "/styles\" Target=\"styles.xml\"/>";
         entries.append(
             {QStringLiteral("xl/styles.xml"),
-             kXmlHead + "<styleSheet xmlns=\"" + kMain + "\">" + spec.styles + "</styleSheet>"});
+             kXmlHead + "<styleSheet xmlns=\"" + kMain + "\">" + layout.styles + "</styleSheet>"});
     }
-    if (!spec.sharedStrings.isEmpty()) {
+    if (!layout.sharedStrings.isEmpty()) {
         relations += "<Relationship Id=\"rId2\" Type=\"" + kRelNs +
                      "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
         QByteArray items;
-        for (const QString& text : spec.sharedStrings)
+        for (const QString& text : layout.sharedStrings)
             items += "<si><t xml:space=\"preserve\">" + text.toUtf8() + "</t></si>";
         entries.append({QStringLiteral("xl/sharedStrings.xml"),
                         kXmlHead + "<sst xmlns=\"" + kMain + "\">" + items + "</sst>"});
     }
     entries.append({QStringLiteral("xl/workbook.xml"),
                     kXmlHead + "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRelNs +
-                        "\"><workbookPr " + spec.workbookPr + "/><sheets>" + sheets +
+                        "\"><workbookPr " + layout.workbookPr + "/><sheets>" + sheets +
                         "</sheets></workbook>"});
     entries.append({QStringLiteral("xl/_rels/workbook.xml.rels"),
                     kXmlHead +

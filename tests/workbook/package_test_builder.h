@@ -14,7 +14,7 @@ QByteArray storedZip(const ZipEntries& entries);
 
 // An .xlsx package: the workbook part lists the sheets (name and part) in order; each sheet
 // part is given whole. Styles and shared strings are optional.
-struct XlsxSpec {
+struct XlsxLayout {
     struct Sheet {
         QString name;
         QByteArray sheetData; // the content of <sheetData>, or a whole part when `whole`
@@ -25,7 +25,7 @@ struct XlsxSpec {
     QByteArray styles;         // the content of <styleSheet>
     QStringList sharedStrings; // each becomes one <si><t>
 };
-QByteArray xlsxPackage(const XlsxSpec& spec);
+QByteArray xlsxPackage(const XlsxLayout& layout);
 
 // An .ods package around the content of <office:spreadsheet>.
 QByteArray odsPackage(const QByteArray& spreadsheet, const QByteArray& manifestExtra = {});

@@ -43,13 +43,13 @@ TEST(XlsDumpForms, XlsXlsxAndOdsPrintTheSameLines) {
                             QJsonObject{{QStringLiteral("bool"), false}},
                             QStringLiteral(" ")};
     const QJsonArray third{{}, -12.25, {}, {}, {}, QStringLiteral("末行")};
-    const QJsonObject spec{{QStringLiteral("sheet"), QStringLiteral("充值卡")},
-                           {QStringLiteral("rows"), QJsonArray{header, first, second, third}},
-                           {QStringLiteral("empty_rows_after"), 1048572}};
+    const QJsonObject layout{{QStringLiteral("sheet"), QStringLiteral("充值卡")},
+                             {QStringLiteral("rows"), QJsonArray{header, first, second, third}},
+                             {QStringLiteral("empty_rows_after"), 1048572}};
     QTemporaryDir dir;
     const QString base = dir.filePath(QStringLiteral("样本"));
     ASSERT_TRUE(writeWorkbookForms(
-        spec, base, {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("ods")}));
+        layout, base, {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("ods")}));
     const QByteArray xls = dumpOf(base + QStringLiteral(".xls"));
     EXPECT_TRUE(xls.startsWith("rows\t4\n1\t1\ttext\t卡号\n")) << xls.constData();
     EXPECT_TRUE(xls.contains("2\t3\tdate\t2024/2/29\n")) << xls.constData();
