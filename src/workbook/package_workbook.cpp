@@ -49,7 +49,8 @@ QString PackageWorkbook::worksheetName(int sheet) const {
 }
 
 int PackageWorkbook::lastRow(int sheet) const {
-    return std::max(worksheet(sheet).lastRow, m_overrides.lastRow(sheet));
+    const int fileLastRow = worksheet(sheet).lastRow; // throws for a missing worksheet
+    return std::max(fileLastRow, m_overrides.lastRow(sheet));
 }
 
 CellValue PackageWorkbook::cell(int sheet, int row, int column) const {

@@ -60,7 +60,8 @@ QString XlsWorkbook::worksheetName(int sheet) const {
 }
 
 int XlsWorkbook::lastRow(int sheet) const {
-    return std::max(worksheet(sheet).cells.lastRow, m_overrides.lastRow(sheet));
+    const int fileLastRow = worksheet(sheet).cells.lastRow; // throws for a missing worksheet
+    return std::max(fileLastRow, m_overrides.lastRow(sheet));
 }
 
 CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
