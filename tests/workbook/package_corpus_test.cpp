@@ -2,6 +2,7 @@
 // reader (openpyxl for Office Open XML, odfpy for OpenDocument) took from it. Where this reader
 // answers differently on purpose, the rule or the case below says why and checks this reader's
 // answer instead.
+#include "corpus_support.h"
 #include "test_paths.h"
 #include "text/errors.h"
 #include "workbook/package_cells.h"
@@ -29,38 +30,17 @@ QString corpusPath(const QString& file) {
 }
 
 std::vector<std::string> corpusFiles() {
-    std::vector<std::string> files;
-    const QDir dir(sheetCorpusDir());
-    const QStringList patterns{QStringLiteral("*.xlsx"), QStringLiteral("*.xlsm"),
-                               QStringLiteral("*.ods")};
-    for (const QString& name : dir.entryList(patterns, QDir::Files, QDir::Name))
-        files.push_back(name.toStdString());
-    return files;
+    return kestrel::test::corpusFileNames(
+        sheetCorpusDir(),
+        {QStringLiteral("*.xlsx"), QStringLiteral("*.xlsm"), QStringLiteral("*.ods")});
 }
 
 QJsonObject expectation(const QString& file) {
-    QFile json(corpusPath(file) + QStringLiteral(".expected.json"));
-    if (!json.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(json.readAll()).object();
+    return kestrel::test::corpusExpectation(sheetCorpusDir(), file);
 }
 
 const char* typeName(CellValue::Type type) {
-    switch (type) {
-    case CellValue::Type::Blank:
-        return "blank";
-    case CellValue::Type::Text:
-        return "text";
-    case CellValue::Type::Number:
-        return "number";
-    case CellValue::Type::DateTime:
-        return "date";
-    case CellValue::Type::Boolean:
-        return "boolean";
-    case CellValue::Type::Error:
-        return "error";
-    }
-    return "?";
+    return kestrel::test::corpusTypeName(type);
 }
 
 // How the oracle numbers dates: .xlsx serials in the workbook's date system (1900 serials

@@ -1,6 +1,7 @@
 // Every workbook of the shared corpus against the values an independent reader (xlrd) took
 // from it. Where this reader answers differently on purpose, the case says why and checks
 // this reader's answer instead.
+#include "corpus_support.h"
 #include "test_paths.h"
 #include "text/errors.h"
 #include "workbook/workbook.h"
@@ -24,38 +25,15 @@ namespace {
 constexpr int kMaxColumns = 256;
 
 std::vector<std::string> corpusFiles() {
-    std::vector<std::string> files;
-    const QDir dir(xlsCorpusDir());
-    for (const QString& name : dir.entryList({QStringLiteral("*.xls")}, QDir::Files, QDir::Name)) {
-        files.push_back(name.toStdString());
-    }
-    return files;
+    return kestrel::test::corpusFileNames(xlsCorpusDir(), {QStringLiteral("*.xls")});
 }
 
 QJsonObject expectation(const QString& file) {
-    QFile json(xlsCorpusDir() + QLatin1Char('/') + file + QStringLiteral(".expected.json"));
-    if (!json.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QJsonDocument::fromJson(json.readAll()).object();
+    return kestrel::test::corpusExpectation(xlsCorpusDir(), file);
 }
 
 const char* typeName(CellValue::Type type) {
-    switch (type) {
-    case CellValue::Type::Blank:
-        return "blank";
-    case CellValue::Type::Text:
-        return "text";
-    case CellValue::Type::Number:
-        return "number";
-    case CellValue::Type::DateTime:
-        return "date";
-    case CellValue::Type::Boolean:
-        return "boolean";
-    case CellValue::Type::Error:
-        return "error";
-    }
-    return "?";
+    return kestrel::test::corpusTypeName(type);
 }
 
 // The serial number a date-time stands for, as the file stores it (1900 serials below 61 are
