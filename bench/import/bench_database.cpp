@@ -272,6 +272,39 @@ void bindSqlite(sqlite3* db, sqlite3_stmt* statement, int position, const QVaria
 
 } // namespace
 
+double readColumnThroughSqlite(const QString& path, const QStringList& pragmas,
+                               const QString& select) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        failSqlite(db, "open");
+    sqlite3_stmt* statement = nullptr;
+    try {
+        for (const QString& pragma : pragmas)
+            execSqlite(db, pragma);
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray text = select.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), -1, &statement, nullptr) != SQLITE_OK)
+            failSqlite(db, "prepare");
+        qint64 units = 0;
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            sqlite3_column_text16(statement, 0);
+            units += sqlite3_column_bytes16(statement, 0);
+        }
+        if (rc != SQLITE_DONE || units < 0)
+            failSqlite(db, "select");
+        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return seconds;
+    } catch (...) {
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        throw;
+    }
+}
+
 double insertRowsThroughSqlite(const QString& path, const QStringList& pragmas,
                                const QList<TableRows>& tables) {
     sqlite3* db = nullptr;

@@ -37,6 +37,11 @@ void insertRowsPlainly(QSqlDatabase& connection, const QList<TableRows>& tables)
 double insertRowsThroughSqlite(const QString& path, const QStringList& pragmas,
                                const QList<TableRows>& tables);
 
+// The seconds SQLite's C API takes to step through the select's first column, reading each
+// value as UTF-16 text: the database's own time for the read a key search starts with.
+double readColumnThroughSqlite(const QString& path, const QStringList& pragmas,
+                               const QString& select);
+
 // A single number from a select; throws on failure.
 qint64 scalar(QSqlDatabase& connection, const QString& select);
 

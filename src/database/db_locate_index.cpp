@@ -13,6 +13,12 @@ quint32 foldedHash(QStringView text) {
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         char32_t code = text[i].unicode();
+        if (code < 0x80) { // ASCII folds to lower case; keys are mostly digits and letters
+            if (code >= u'A' && code <= u'Z')
+                code += u'a' - u'A';
+            hash = (hash ^ static_cast<quint32>(code)) * 16777619u;
+            continue;
+        }
         if (QChar::isHighSurrogate(code) && i + 1 < size && text[i + 1].isLowSurrogate()) {
             code = QChar::surrogateToUcs4(text[i], text[i + 1]);
             ++i;
@@ -28,7 +34,6 @@ void LocateIndex::reserve(qsizetype rows, qsizetype characters) {
     const auto count = static_cast<std::size_t>(rows);
     m_starts.reserve(count + 1);
     m_ordinals.reserve(count);
-    m_hashes.reserve(count);
     rehash(count * 2);
 }
 
@@ -38,12 +43,15 @@ void LocateIndex::rehash(std::size_t minimumSlots) {
         slotCount *= 2;
     if (slotCount <= m_slots.size())
         return;
-    m_slots.assign(slotCount, -1);
-    for (std::size_t i = 0; i < m_hashes.size(); ++i) {
-        std::size_t slot = m_hashes[i] & (slotCount - 1);
-        while (m_slots[slot] >= 0)
+    std::vector<Slot> old(slotCount);
+    old.swap(m_slots);
+    for (const Slot& taken : old) {
+        if (taken.entry < 0)
+            continue;
+        std::size_t slot = taken.hash & (slotCount - 1);
+        while (m_slots[slot].entry >= 0)
             slot = (slot + 1) & (slotCount - 1);
-        m_slots[slot] = static_cast<qint32>(i);
+        m_slots[slot] = taken;
     }
 }
 
@@ -51,46 +59,44 @@ QStringView LocateIndex::entry(std::size_t index) const {
     return QStringView(m_buffer).mid(m_starts[index], m_starts[index + 1] - m_starts[index]);
 }
 
-std::optional<std::size_t> LocateIndex::findEntry(QStringView value, quint32 hash) const {
-    if (m_slots.empty())
-        return std::nullopt;
+std::size_t LocateIndex::probe(QStringView value, quint32 hash) const {
     const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t slot = hash & mask; m_slots[slot] >= 0; slot = (slot + 1) & mask) {
-        const auto index = static_cast<std::size_t>(m_slots[slot]);
-        if (m_hashes[index] == hash && entry(index).compare(value, Qt::CaseInsensitive) == 0)
-            return index;
+    std::size_t slot = hash & mask;
+    for (; m_slots[slot].entry >= 0; slot = (slot + 1) & mask) {
+        const Slot& taken = m_slots[slot];
+        if (taken.hash == hash &&
+            entry(std::size_t(taken.entry)).compare(value, Qt::CaseInsensitive) == 0)
+            break;
     }
-    return std::nullopt;
+    return slot;
 }
 
 void LocateIndex::growSlots() {
-    const std::size_t entries = m_hashes.size() + 1;
+    const std::size_t entries = m_ordinals.size() + 1;
     if (entries * 2 > m_slots.size())
-        rehash(entries * 4); // keeps the table at most half full
+        rehash(entries * 4);
 }
 
-void LocateIndex::add(const QString& value, qsizetype ordinal) {
-    const quint32 hash = foldedHash(value);
-    if (findEntry(value, hash))
-        return; // a locate finds the first row of a value
+void LocateIndex::add(QStringView value, qsizetype ordinal) {
     growSlots();
-    const std::size_t index = m_hashes.size();
+    const quint32 hash = foldedHash(value);
+    Slot& slot = m_slots[probe(value, hash)];
+    if (slot.entry >= 0)
+        return; // a locate finds the first row of a value
+    slot = {hash, static_cast<qint32>(m_ordinals.size())};
     m_buffer.append(value);
     m_starts.push_back(m_buffer.size());
     m_ordinals.push_back(ordinal);
-    m_hashes.push_back(hash);
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t slot = hash & mask;
-    while (m_slots[slot] >= 0)
-        slot = (slot + 1) & mask;
-    m_slots[slot] = static_cast<qint32>(index);
 }
 
 std::optional<LocateIndex::Hit> LocateIndex::find(const QString& value) const {
-    const std::optional<std::size_t> index = findEntry(value, foldedHash(value));
-    if (!index)
+    if (m_slots.empty())
         return std::nullopt;
-    return Hit{m_ordinals[*index], entry(*index).toString()};
+    const Slot& slot = m_slots[probe(value, foldedHash(value))];
+    if (slot.entry < 0)
+        return std::nullopt;
+    const auto index = static_cast<std::size_t>(slot.entry);
+    return Hit{m_ordinals[index], entry(index).toString()};
 }
 
 } // namespace kestrel

@@ -1,6 +1,7 @@
 #include "database/db_result_reader.h"
 
 #include "database/db_sql_text.h"
+#include "database/db_sqlite_direct.h"
 #include "text/errors.h"
 
 #include <QSqlError>
@@ -90,15 +91,25 @@ qsizetype ResultReader::rowCount() const {
     return count;
 }
 
-void ResultReader::scanColumn(const QString& column,
-                              const std::function<void(const QVariant&, qsizetype)>& visit) const {
-    QSqlQuery query = newQuery(m_database);
+void ResultReader::scanColumn(const QString& column, const ColumnVisitor& visit) const {
     // Merged into the outer select, SQLite may read a covering index instead of the table: ten
     // times faster, at the price of an order that can differ from the statement's own.
-    run(query, QStringLiteral("SELECT k.%1 FROM (%2) AS k")
-                   .arg(quotedIdentifier(column, m_database.dialect()), m_statement));
-    for (qsizetype ordinal = 0; query.next(); ++ordinal)
-        visit(query.value(0), ordinal);
+    const QString statement = QStringLiteral("SELECT k.%1 FROM (%2) AS k")
+                                  .arg(quotedIdentifier(column, m_database.dialect()), m_statement);
+    qsizetype ordinal = 0;
+    if (scanFirstColumnDirectly(
+            m_database.connection(), statement,
+            [&](QStringView text, const QVariant* other) { visit(text, other, ordinal++); }))
+        return;
+    QSqlQuery query = newQuery(m_database);
+    run(query, statement);
+    for (; query.next(); ++ordinal) {
+        const QVariant value = query.value(0);
+        if (value.metaType().id() == QMetaType::QString && !value.isNull())
+            visit(*static_cast<const QString*>(value.constData()), nullptr, ordinal);
+        else
+            visit(QStringView(), &value, ordinal);
+    }
     query.finish();
 }
 

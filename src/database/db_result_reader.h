@@ -28,10 +28,12 @@ public:
     // Up to count rows from the row at offset (from 0).
     ResultPage page(qsizetype offset, qsizetype count) const;
     qsizetype rowCount() const;
-    // Calls visit(value, ordinal) for the column's value in every row. The database may give
-    // them in another order than the whole rows (from an index of the column).
-    void scanColumn(const QString& column,
-                    const std::function<void(const QVariant&, qsizetype)>& visit) const;
+    // Calls visit(text, other, ordinal) for the column's value in every row: a text as a view,
+    // valid during the call only, with other null; any other value (NULL included) in other.
+    // The database may give them in another order than the whole rows (from an index of the
+    // column).
+    using ColumnVisitor = std::function<void(QStringView text, const QVariant* other, qsizetype)>;
+    void scanColumn(const QString& column, const ColumnVisitor& visit) const;
     // The first row whose column holds the value (exactly, else as the database compares).
     std::optional<ResultRow> rowWithValue(const QString& column, const QString& value) const;
 

@@ -4,6 +4,7 @@
 #include "text/errors.h"
 
 #include <QSqlDriver>
+#include <string>
 
 #ifdef KESTREL_SQLITE_DIRECT
 #include <dlfcn.h>
@@ -108,6 +109,71 @@ void DirectInsert::exec() {
     sqlite3_clear_bindings(d->statement);
 }
 
+namespace {
+
+// A value other than text in the form Qt's SQLite driver gives it (doubles at low precision).
+QVariant qtValue(sqlite3_stmt* statement) {
+    switch (sqlite3_column_type(statement, 0)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(statement, 0)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, 0));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, 0)),
+                                   sqlite3_column_bytes(statement, 0)));
+    default:
+        return QVariant(QMetaType::fromType<QString>());
+    }
+}
+
+// The text of the first column. Texts in plain ASCII, as keys mostly are, are widened here into
+// the reused buffer: SQLite's own conversion to UTF-16 allocates for every value.
+QStringView textOf(sqlite3_stmt* statement, std::u16string& buffer) {
+    const auto* bytes = sqlite3_column_text(statement, 0);
+    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement, 0));
+    buffer.resize(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bytes[i] >= 0x80) {
+            const auto* units = static_cast<const char16_t*>(sqlite3_column_text16(statement, 0));
+            return QStringView(units, sqlite3_column_bytes16(statement, 0) / 2);
+        }
+        buffer[i] = bytes[i];
+    }
+    return QStringView(buffer.data(), static_cast<qsizetype>(size));
+}
+
+// Finalizes the statement however the scan ends.
+struct StatementGuard {
+    sqlite3_stmt* statement = nullptr;
+    ~StatementGuard() { sqlite3_finalize(statement); }
+};
+
+} // namespace
+
+bool scanFirstColumnDirectly(QSqlDatabase& connection, const QString& sql,
+                             const DirectColumnVisitor& visit) {
+    sqlite3* db = directHandle(connection);
+    if (!db)
+        return false;
+    StatementGuard guard;
+    if (sqlite3_prepare16_v2(db, sql.utf16(), int(sql.size() * 2), &guard.statement, nullptr) !=
+        SQLITE_OK)
+        throw sqliteError(db);
+    std::u16string widened;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(guard.statement)) == SQLITE_ROW) {
+        if (sqlite3_column_type(guard.statement, 0) == SQLITE_TEXT) {
+            visit(textOf(guard.statement, widened), nullptr);
+        } else {
+            const QVariant other = qtValue(guard.statement);
+            visit(QStringView(), &other);
+        }
+    }
+    if (rc != SQLITE_DONE)
+        throw sqliteError(db);
+    return true;
+}
+
 #else
 
 struct DirectInsert::Private {};
@@ -119,6 +185,10 @@ std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase&, const QString
 DirectInsert::~DirectInsert() = default;
 void DirectInsert::bind(int, const QVariant&) {}
 void DirectInsert::exec() {}
+
+bool scanFirstColumnDirectly(QSqlDatabase&, const QString&, const DirectColumnVisitor&) {
+    return false;
+}
 
 #endif
 

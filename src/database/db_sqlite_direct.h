@@ -2,7 +2,9 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringView>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace kestrel {
@@ -33,5 +35,15 @@ private:
     explicit DirectInsert(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;
 };
+
+// Reads the first column of every row of a select through SQLite's C API on the handle of a Qt
+// SQLite connection, sparing a QVariant and a copied text per row: visit(text, other) gets a
+// text the database holds as text as a view, valid during the call only, with other null; any
+// other value comes in other, as Qt's driver would give it. Returns false, having called
+// nothing, when the handle cannot be used directly. Throws DatabaseError as the Qt driver
+// reports the fault.
+using DirectColumnVisitor = std::function<void(QStringView text, const QVariant* other)>;
+bool scanFirstColumnDirectly(QSqlDatabase& connection, const QString& sql,
+                             const DirectColumnVisitor& visit);
 
 } // namespace kestrel

@@ -54,13 +54,17 @@ QVariant nullOf(Kind kind) {
 }
 
 // A null QString would be bound as NULL; the empty text must stay a text.
-QString nonNullText(const QString& text) {
+const QString& nonNullText(const QString& text) {
     static const QString empty = QStringLiteral("");
     return text.isNull() ? empty : text;
 }
 
+bool fitsColumn(const ColumnInfo& column, const QString& text) {
+    return column.length < 0 || text.size() <= column.length / (column.lengthInBytes ? 4 : 1);
+}
+
 QString cutText(const ColumnInfo& column, const QString& text) {
-    if (column.length < 0 || text.size() <= column.length / (column.lengthInBytes ? 4 : 1))
+    if (fitsColumn(column, text))
         return text;
     if (!column.lengthInBytes)
         return truncateToCharacters(text, column.length);
@@ -200,7 +204,9 @@ DatabaseError invalidValue(const QString& text, const ColumnInfo& column) {
 std::optional<QVariant> directValue(const ColumnInfo& column, const QString& text) {
     switch (column.kind) {
     case Kind::Text:
-        return nonNullText(cutText(column, text));
+        if (fitsColumn(column, text)) // the text itself, shared rather than copied
+            return QVariant(nonNullText(text));
+        return QVariant(nonNullText(cutText(column, text)));
     case Kind::Other:
         return nonNullText(text);
     default:
@@ -224,17 +230,19 @@ QVariant convertText(const ColumnInfo& column, const QString& text, const QLocal
 QVariant TextConverter::convert(const ColumnInfo& column, const QString& text,
                                 const QLocale& locale) {
     if (std::optional<QVariant> direct = directValue(column, text))
-        return *direct;
-    if (column.kind == Kind::Boolean)
-        return convertText(column, text, locale);
+        return std::move(*direct);
+    // Numbers parse faster by hand than a remembered text is found again; dates do not.
+    if (column.kind != Kind::DateTime) {
+        QVariant value = parsedValue(column.kind, text, locale);
+        if (!value.isValid())
+            throw invalidValue(text, column);
+        return value;
+    }
     if (!(locale == m_locale)) {
         m_locale = locale;
-        for (QHash<QString, QVariant>& parsed : m_parsed)
-            parsed.clear();
+        m_parsedDates.clear();
     }
-    QHash<QString, QVariant>& parsed = m_parsed[column.kind == Kind::Integer  ? 0
-                                                : column.kind == Kind::Number ? 1
-                                                                              : 2];
+    QHash<QString, QVariant>& parsed = m_parsedDates;
     auto found = parsed.constFind(text);
     if (found == parsed.constEnd()) {
         if (parsed.size() >= kMaxRemembered)
@@ -254,8 +262,14 @@ QVariant convertNumber(const ColumnInfo& column, double value, const QLocale& lo
     return convertText(column, formatNumber(value, locale), locale);
 }
 
+bool isBoundAsStored(const QVariant& stored, Dialect dialect) {
+    const QMetaType type = stored.metaType();
+    return dialect != Dialect::Sqlite ||
+           (type != QMetaType::fromType<QDateTime>() && type != QMetaType::fromType<bool>());
+}
+
 QVariant bindableValue(const QVariant& stored, Dialect dialect) {
-    if (dialect != Dialect::Sqlite)
+    if (isBoundAsStored(stored, dialect))
         return stored;
     const QMetaType type = stored.metaType();
     if (type == QMetaType::fromType<QDateTime>()) {

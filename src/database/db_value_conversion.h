@@ -25,8 +25,8 @@ QVariant convertText(const ColumnInfo& column, const QString& text, const QLocal
 // The value for a number written as a number (not as text).
 QVariant convertNumber(const ColumnInfo& column, double value, const QLocale& locale);
 
-// convertText with the parsing of number and date texts remembered: an import writes the same
-// few texts ("0", "1990-01-01", today's date) into many rows. Exactly what convertText gives.
+// convertText with the parsing of date texts remembered: an import writes the same few dates
+// ("1990-01-01", today's date) into many rows. Exactly what convertText gives.
 class TextConverter {
 public:
     QVariant convert(const ColumnInfo& column, const QString& text, const QLocale& locale);
@@ -34,12 +34,14 @@ public:
 private:
     static constexpr qsizetype kMaxRemembered = 4096;
     QLocale m_locale;
-    QHash<QString, QVariant> m_parsed[3]; // integers, numbers, dates; invalid: does not parse
+    QHash<QString, QVariant> m_parsedDates; // invalid: does not parse
 };
 
 // The form a stored value is bound in for the dialect: SQLite keeps dates as
 // 'YYYY-MM-DD HH:MM:SS' text and booleans as 1 and 0.
 QVariant bindableValue(const QVariant& stored, Dialect dialect);
+// True when bindableValue() gives the stored value itself: it may be bound without a copy.
+bool isBoundAsStored(const QVariant& stored, Dialect dialect);
 
 // A value read from the database or stored by a post, as text: NULL as the empty text, numbers
 // by the cell-to-text rule, dates as yyyy-mm-dd with " hh:mm:ss" when the time is not

@@ -239,9 +239,16 @@ void Query::Private::buildIndexFromWindow(LocateIndex& index, int field) {
 void Query::Private::buildIndexFromDatabase(LocateIndex& index, const QString& column) {
     const int field = fieldNames.indexOf(column);
     index.reserve(total(), total() * 12);
-    reader().scanColumn(column, [&](const QVariant& value, qsizetype ordinal) {
-        if (!value.isNull())
-            index.add(valueText(value, fieldKinds.at(field), database.locale()), ordinal);
+    const Kind kind = fieldKinds.at(field);
+    // Only numbers and dates stored as text are shown otherwise than stored.
+    const bool textAsStored = kind != Kind::Number && kind != Kind::DateTime;
+    reader().scanColumn(column, [&](QStringView text, const QVariant* other, qsizetype ordinal) {
+        if (!other && textAsStored)
+            index.add(text, ordinal);
+        else if (!other)
+            index.add(valueText(text.toString(), kind, database.locale()), ordinal);
+        else if (!other->isNull())
+            index.add(valueText(*other, kind, database.locale()), ordinal);
     });
 }
 
@@ -319,7 +326,12 @@ void Query::Private::postDirectly(DirectInsert& insert) {
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (!written[i])
             continue;
-        bindable[i] = bindableValue(pending.at(static_cast<qsizetype>(i)), Dialect::Sqlite);
+        const QVariant& value = pending.at(static_cast<qsizetype>(i));
+        if (isBoundAsStored(value, Dialect::Sqlite)) {
+            insert.bind(++bound, value);
+            continue;
+        }
+        bindable[i] = bindableValue(value, Dialect::Sqlite);
         insert.bind(++bound, bindable[i]);
     }
     insert.exec();
@@ -412,7 +424,11 @@ void Query::append() {
     d->requireOpen();
     d->settle(*this);
     const TableMeta& table = d->targetTable();
-    d->pending = ResultRow(table.columns.size());
+    // The row posted before last is reused: no new list of a hundred values for every row.
+    if (d->pending.size() == table.columns.size())
+        std::fill(d->pending.begin(), d->pending.end(), QVariant());
+    else
+        d->pending = ResultRow(table.columns.size());
     d->written.assign(static_cast<std::size_t>(table.columns.size()), false);
     d->appending = true;
 }
@@ -483,8 +499,7 @@ void Query::post() {
     else
         d->postThroughQt(*insert.qt);
     d->appending = false;
-    d->lastPosted = std::move(d->pending);
-    d->pending.clear();
+    std::swap(d->lastPosted, d->pending);
     ++d->postedCount;
     d->position = d->total() - 1;
     d->atEnd = false;

@@ -1,9 +1,11 @@
 // Results too large to hold whole: read a page at a time, searched through the column index.
 #include "db_test_support.h"
 
+#include "database/db_sqlite_direct.h"
 #include "text/errors.h"
 #include "text/textrules.h"
 
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace kestrel;
@@ -94,6 +96,77 @@ TEST_F(LargeResultTest, ASelectionSearchesOnlyItsOwnRows) {
     EXPECT_TRUE(query.locate(QStringLiteral("MemberID"), QStringLiteral("n3999")));
     EXPECT_TRUE(query.locate(QStringLiteral("MemberID"), QStringLiteral("m2")));
     EXPECT_EQ(query.fieldText(QStringLiteral("MemberID")), QStringLiteral("M2"));
+}
+
+// A key column holding every storage class SQLite has, in a result too large to hold whole.
+TEST_F(LargeResultTest, LocatesKeysOfEveryStorageClassWithoutRegardToCase) {
+    db().execute(QStringLiteral("Create Table Mixed (Code, Money numeric(18,2))"));
+    db().execute(QStringLiteral(
+                     "With Recursive n(i) As (Select 1 Union All Select i + 1 From n Where i < %1) "
+                     "Insert Into Mixed Select 'K' || i, i From n")
+                     .arg(kRows));
+    db().execute(QStringLiteral(
+        "Insert Into Mixed Values (42, 1), (2.5, 2), (Null, 3), ('Ärger', 4), ('', 5), "
+        "('东区ＡＢ', 6), (x'414243', 7)"));
+    Query query(db());
+    query.setSql(QStringLiteral("Select * From Mixed"));
+    query.open();
+    const auto moneyOf = [&](const QString& code) {
+        return query.locate(QStringLiteral("Code"), code) ? query.fieldText(QStringLiteral("Money"))
+                                                          : QStringLiteral("not found");
+    };
+    EXPECT_EQ(moneyOf(QStringLiteral("42")), QStringLiteral("1"));
+    EXPECT_EQ(moneyOf(formatNumber(2.5, db().locale())), QStringLiteral("2"));
+    EXPECT_EQ(moneyOf(QStringLiteral("äRGER")), QStringLiteral("4"));
+    EXPECT_EQ(moneyOf(QString()), QStringLiteral("5")); // the empty text, not the NULL
+    EXPECT_EQ(moneyOf(QStringLiteral("东区ａｂ")), QStringLiteral("6"));
+    EXPECT_EQ(moneyOf(QStringLiteral("ABC")), QStringLiteral("7"));
+    EXPECT_EQ(moneyOf(QStringLiteral("k4999")), QStringLiteral("4999"));
+    EXPECT_EQ(moneyOf(QStringLiteral("K0")), QStringLiteral("not found"));
+}
+
+TEST(DirectColumnScan, GivesEachValueAsQtsDriverDoes) {
+    SqliteFixture fixture;
+    Database& db = fixture.db();
+    db.execute(QStringLiteral("Create Table T (V)"));
+    db.execute(
+        QStringLiteral("Insert Into T Values ('Plain'), ('Ünïcode 东'), (''), (Null), "
+                       "(-7), (9007199254740993), (0.1), (x'00ff'), ('a' || char(0) || 'b')"));
+    const QString select = QStringLiteral("Select V From T Order By rowid");
+    QSqlQuery qt(db.connection());
+    qt.setForwardOnly(true);
+    qt.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    ASSERT_TRUE(qt.exec(select));
+    int rows = 0;
+    const bool direct = scanFirstColumnDirectly(
+        db.connection(), select, [&](QStringView text, const QVariant* other) {
+            ++rows;
+            ASSERT_TRUE(qt.next());
+            const QVariant expected = qt.value(0);
+            if (other) {
+                EXPECT_EQ(other->metaType(), expected.metaType()) << "row " << rows;
+                EXPECT_EQ(other->isNull(), expected.isNull()) << "row " << rows;
+                EXPECT_EQ(*other, expected) << "row " << rows;
+            } else {
+                EXPECT_EQ(expected.metaType(), QMetaType::fromType<QString>()) << "row " << rows;
+                EXPECT_EQ(text.toString(), expected.toString()) << "row " << rows;
+            }
+        });
+    ASSERT_TRUE(direct) << "the Qt driver and this program share one SQLite on this platform";
+    EXPECT_EQ(rows, 9);
+    EXPECT_FALSE(qt.next());
+}
+
+TEST(DirectColumnScan, ReportsTheDatabasesMessage) {
+    SqliteFixture fixture;
+    try {
+        scanFirstColumnDirectly(fixture.db().connection(), QStringLiteral("Select X From Nowhere"),
+                                [](QStringView, const QVariant*) {});
+        FAIL() << "a select of a missing table must fail";
+    } catch (const DatabaseError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("Nowhere")))
+            << error.message().toStdString();
+    }
 }
 
 } // namespace
