@@ -72,21 +72,61 @@ std::size_t LocateIndex::probe(QStringView value, quint32 hash) const {
 }
 
 void LocateIndex::growSlots() {
-    const std::size_t entries = m_ordinals.size() + 1;
+    const auto entries = static_cast<std::size_t>(m_size) + 1;
     if (entries * 2 > m_slots.size())
         rehash(entries * 4);
 }
 
-void LocateIndex::add(QStringView value, qsizetype ordinal) {
-    growSlots();
-    const quint32 hash = foldedHash(value);
-    Slot& slot = m_slots[probe(value, hash)];
-    if (slot.entry >= 0)
-        return; // a locate finds the first row of a value
-    slot = {hash, static_cast<qint32>(m_ordinals.size())};
+void LocateIndex::appendEntry(QStringView value, qsizetype ordinal) {
     m_buffer.append(value);
     m_starts.push_back(m_buffer.size());
     m_ordinals.push_back(ordinal);
+}
+
+void LocateIndex::file(std::size_t index, quint32 hash) {
+    Slot& slot = m_slots[probe(entry(index), hash)];
+    if (slot.entry >= 0)
+        return; // a locate finds the first row of a value
+    slot = {hash, static_cast<qint32>(index)};
+    ++m_size;
+}
+
+void LocateIndex::add(QStringView value, qsizetype ordinal) {
+    const quint32 hash = foldedHash(value);
+    if (m_bulk) {
+        appendEntry(value, ordinal);
+        m_bulkHashes.push_back(hash);
+        return;
+    }
+    growSlots();
+    if (m_slots[probe(value, hash)].entry >= 0)
+        return; // a locate finds the first row of a value
+    appendEntry(value, ordinal);
+    file(m_ordinals.size() - 1, hash);
+}
+
+void LocateIndex::endBulk() {
+    m_bulk = false;
+    const std::size_t count = m_bulkHashes.size();
+    const std::size_t first = m_ordinals.size() - count;
+    rehash((static_cast<std::size_t>(m_size) + count) * 2);
+    // A stable counting sort by the leading bits of each home slot: equal values share a home
+    // and keep their row order, so the first row of a value is still the one filed.
+    const std::size_t mask = m_slots.size() - 1;
+    int shift = 0;
+    while ((m_slots.size() >> shift) > 4096)
+        ++shift;
+    std::vector<std::uint32_t> starts((m_slots.size() >> shift) + 1, 0);
+    for (const quint32 hash : m_bulkHashes)
+        ++starts[((hash & mask) >> shift) + 1];
+    for (std::size_t bucket = 1; bucket < starts.size(); ++bucket)
+        starts[bucket] += starts[bucket - 1];
+    std::vector<std::uint32_t> order(count);
+    for (std::size_t i = 0; i < count; ++i)
+        order[starts[(m_bulkHashes[i] & mask) >> shift]++] = static_cast<std::uint32_t>(i);
+    for (const std::uint32_t i : order)
+        file(first + i, m_bulkHashes[i]);
+    m_bulkHashes = {};
 }
 
 std::optional<LocateIndex::Hit> LocateIndex::find(const QString& value) const {

@@ -242,6 +242,7 @@ void Query::Private::buildIndexFromDatabase(LocateIndex& index, const QString& c
     const Kind kind = fieldKinds.at(field);
     // Only numbers and dates stored as text are shown otherwise than stored.
     const bool textAsStored = kind != Kind::Number && kind != Kind::DateTime;
+    index.beginBulk();
     reader().scanColumn(column, [&](QStringView text, const QVariant* other, qsizetype ordinal) {
         if (!other && textAsStored)
             index.add(text, ordinal);
@@ -250,6 +251,7 @@ void Query::Private::buildIndexFromDatabase(LocateIndex& index, const QString& c
         else if (!other->isNull())
             index.add(valueText(*other, kind, database.locale()), ordinal);
     });
+    index.endBulk();
 }
 
 void Query::Private::indexPostedRow() {

@@ -221,6 +221,37 @@ TEST(LocateIndex, FindsTheFirstRowOfAValueWithoutRegardToCase) {
     EXPECT_FALSE(index.find(QStringLiteral("A")));
 }
 
+TEST(LocateIndex, FilesAColumnAddedInBulkAsOneByOne) {
+    LocateIndex bulk;
+    LocateIndex single;
+    single.add(QStringLiteral("before"), 0);
+    bulk.add(QStringLiteral("before"), 0);
+    bulk.beginBulk();
+    for (int i = 1; i <= 30000; ++i) {
+        // Every seventh value repeats an earlier one in another letter case.
+        const QString value =
+            i % 7 == 0 ? QStringLiteral("CARD%1").arg(i / 7) : QStringLiteral("card%1").arg(i);
+        bulk.add(value, i);
+        single.add(value, i);
+    }
+    bulk.add(QStringLiteral("BEFORE"), 30001);
+    bulk.endBulk();
+    EXPECT_EQ(bulk.size(), single.size());
+    EXPECT_EQ(bulk.find(QStringLiteral("Before"))->ordinal, 0);
+    for (int i = 1; i <= 30001; i += 13) {
+        const QString value = QStringLiteral("Card%1").arg(i);
+        const auto expected = single.find(value);
+        const auto found = bulk.find(value);
+        ASSERT_EQ(found.has_value(), expected.has_value()) << i;
+        if (found) {
+            EXPECT_EQ(found->ordinal, expected->ordinal) << i;
+            EXPECT_EQ(found->value, expected->value) << i;
+        }
+    }
+    bulk.add(QStringLiteral("after"), 30002); // one by one again
+    EXPECT_EQ(bulk.find(QStringLiteral("AFTER"))->ordinal, 30002);
+}
+
 TEST(LocateIndex, KeepsEveryValueWhileGrowing) {
     LocateIndex index;
     for (int i = 0; i < 50000; ++i)
