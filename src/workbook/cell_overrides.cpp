@@ -7,17 +7,32 @@
 
 namespace kestrel {
 
-quint64 CellOverrides::key(int sheet, int row, int column) {
-    return (quint64(sheet) << 40) | (quint64(row) << 16) | quint64(column);
-}
-
 const CellValue* CellOverrides::find(int sheet, int row, int column) const {
-    const auto it = m_values.constFind(key(sheet, row, column));
-    return it == m_values.constEnd() ? nullptr : &*it;
+    const std::vector<Row>& rows = m_rows[std::size_t(sheet - 1)];
+    if (std::size_t(row - 1) >= rows.size())
+        return nullptr;
+    for (const Entry& entry : rows[std::size_t(row - 1)]) {
+        if (entry.column == column)
+            return &entry.value;
+        if (entry.column > column)
+            break;
+    }
+    return nullptr;
 }
 
 void CellOverrides::set(int sheet, int row, int column, const CellValue& value) {
-    m_values.insert(key(sheet, row, column), value);
+    std::vector<Row>& rows = m_rows[std::size_t(sheet - 1)];
+    if (rows.size() < std::size_t(row))
+        rows.resize(std::size_t(row));
+    Row& cells = rows[std::size_t(row - 1)];
+    auto at = std::find_if(cells.begin(), cells.end(),
+                           [column](const Entry& entry) { return entry.column >= column; });
+    if (at != cells.end() && at->column == column) {
+        at->value = value;
+    } else {
+        cells.insert(at, Entry{column, value});
+        ++m_count;
+    }
     if (!value.isBlank()) {
         int& last = m_lastRow[std::size_t(sheet - 1)];
         last = std::max(last, row);

@@ -2,7 +2,6 @@
 
 #include "text/cellvalue.h"
 
-#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -12,9 +11,10 @@ namespace kestrel {
 // nothing is ever saved. Worksheets, rows and columns count from 1.
 class CellOverrides {
 public:
-    explicit CellOverrides(std::size_t worksheetCount) : m_lastRow(worksheetCount, 0) {}
+    explicit CellOverrides(std::size_t worksheetCount)
+        : m_rows(worksheetCount), m_lastRow(worksheetCount, 0) {}
 
-    bool isEmpty() const { return m_values.isEmpty(); }
+    bool isEmpty() const { return m_count == 0; }
     // The value set for the cell; nullptr when none was set.
     const CellValue* find(int sheet, int row, int column) const;
     void set(int sheet, int row, int column, const CellValue& value);
@@ -22,10 +22,17 @@ public:
     int lastRow(int sheet) const { return m_lastRow[std::size_t(sheet - 1)]; }
 
 private:
-    static quint64 key(int sheet, int row, int column);
+    struct Entry {
+        int column;
+        CellValue value;
+    };
+    using Row = std::vector<Entry>; // in column order
 
-    QHash<quint64, CellValue> m_values;
+    // Per worksheet, per row: a run reads its rows in order, so the row it asks about next is
+    // mostly the one beside the last, where a hash of every cell would be a jump each time.
+    std::vector<std::vector<Row>> m_rows;
     std::vector<int> m_lastRow; // per worksheet
+    std::size_t m_count = 0;
 };
 
 // The file's path as the platform writes it, for messages.
