@@ -5,6 +5,7 @@
 
 #include <QSqlDriver>
 #include <string>
+#include <vector>
 
 #ifdef KESTREL_SQLITE_DIRECT
 #include <dlfcn.h>
@@ -52,7 +53,26 @@ DatabaseError sqliteError(sqlite3* db) {
 struct DirectInsert::Private {
     sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
+    // Per bound position, the UTF-8 form of its latest plain ASCII text: SQLite would otherwise
+    // allocate a converted copy of every text it is handed as UTF-16.
+    std::vector<std::string> narrowed;
+
+    int bindText(int position, const QString& text);
 };
+
+int DirectInsert::Private::bindText(int position, const QString& text) {
+    // Sized once when prepared: growing would move short texts bound before out of place.
+    std::string& bytes = narrowed.at(static_cast<std::size_t>(position - 1));
+    bytes.resize(static_cast<std::size_t>(text.size()));
+    const ushort* units = text.utf16();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (units[i] >= 0x80) // SQLite converts the rest as it always did
+            return sqlite3_bind_text16(statement, position, units, int(text.size() * 2),
+                                       SQLITE_STATIC);
+        bytes[i] = static_cast<char>(units[i]);
+    }
+    return sqlite3_bind_text(statement, position, bytes.data(), int(bytes.size()), SQLITE_STATIC);
+}
 
 std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, const QString& sql) {
     sqlite3* db = directHandle(connection);
@@ -65,6 +85,7 @@ std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, co
         sqlite3_finalize(d->statement);
         throw sqliteError(db);
     }
+    d->narrowed.resize(static_cast<std::size_t>(sqlite3_bind_parameter_count(d->statement)));
     return std::unique_ptr<DirectInsert>(new DirectInsert(std::move(d)));
 }
 
@@ -79,9 +100,7 @@ void DirectInsert::bind(int position, const QVariant& value) {
         (type == QMetaType::QString && static_cast<const QString*>(value.constData())->isNull())) {
         rc = sqlite3_bind_null(d->statement, position);
     } else if (type == QMetaType::QString) {
-        const QString& text = *static_cast<const QString*>(value.constData());
-        rc = sqlite3_bind_text16(d->statement, position, text.utf16(), int(text.size() * 2),
-                                 SQLITE_STATIC);
+        rc = d->bindText(position, *static_cast<const QString*>(value.constData()));
     } else if (type == QMetaType::Int || type == QMetaType::Bool) {
         rc = sqlite3_bind_int(d->statement, position, value.toInt());
     } else if (type == QMetaType::LongLong || type == QMetaType::UInt) {
