@@ -153,6 +153,50 @@ qsizetype skipDigits(QStringView text, qsizetype position) {
 }
 
 // The shape [+-]?(digits[.digits?]|.digits)([eE][+-]?digits)? over the whole of an ASCII text.
+// The ASCII text narrowed into buffer, without a leading plus sign (which from_chars refuses);
+// false when it does not fit.
+bool narrowForFromChars(QStringView text, char (&buffer)[64], qsizetype& size) {
+    if (!text.isEmpty() && text[0] == u'+')
+        text = text.mid(1);
+    if (text.size() >= qsizetype(sizeof buffer))
+        return false;
+    size = text.size();
+    for (qsizetype i = 0; i < size; ++i)
+        buffer[i] = static_cast<char>(text[i].unicode());
+    return true;
+}
+
+// The value of an ASCII text already of number shape. std::from_chars rounds correctly as Qt
+// does, at a tenth of the cost; what it refuses (out of range) Qt reads, so edges stay Qt's.
+double asciiToDouble(QStringView text, bool* ok) {
+    char buffer[64];
+    qsizetype size = 0;
+    if (narrowForFromChars(text, buffer, size)) {
+        double value = 0;
+        const std::from_chars_result end = std::from_chars(buffer, buffer + size, value);
+        if (end.ec == std::errc() && end.ptr == buffer + size) {
+            *ok = true;
+            return value;
+        }
+    }
+    return text.toDouble(ok);
+}
+
+// The same for a text of integer shape.
+qint64 asciiToInteger(QStringView text, bool* ok) {
+    char buffer[64];
+    qsizetype size = 0;
+    if (narrowForFromChars(text, buffer, size)) {
+        qint64 value = 0;
+        const std::from_chars_result end = std::from_chars(buffer, buffer + size, value);
+        if (end.ec == std::errc() && end.ptr == buffer + size) {
+            *ok = true;
+            return value;
+        }
+    }
+    return text.toLongLong(ok);
+}
+
 bool hasNumberShape(QStringView text) {
     qsizetype i = 0;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
@@ -579,7 +623,7 @@ std::optional<double> parseNumber(const QString& text, const QLocale& locale) {
         if (!hasNumberShape(candidate))
             return std::nullopt;
         bool ok = false;
-        const double value = candidate.toDouble(&ok);
+        const double value = asciiToDouble(candidate, &ok);
         if (!ok || !std::isfinite(value))
             return std::nullopt;
         return value;
@@ -607,7 +651,7 @@ std::optional<qint64> parseInteger(const QString& text, const QLocale& /*locale*
         if (!hasIntegerShape(candidate))
             return std::nullopt;
         bool ok = false;
-        const qint64 value = candidate.toLongLong(&ok);
+        const qint64 value = asciiToInteger(candidate, &ok);
         if (!ok)
             return std::nullopt;
         return value;

@@ -1,6 +1,9 @@
 #include "text/errors.h"
 #include "text/textrules.h"
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace kestrel;
@@ -179,6 +182,59 @@ TEST(ParseNumber, ShapesAcceptedAndRefused) {
     EXPECT_EQ(parseInteger(QStringLiteral(" +5 "), kChina), 5);
     for (const char* bad : {"+", "-", "5-", "1e3", "１２"})
         EXPECT_FALSE(parseInteger(QString::fromUtf8(bad), kChina)) << bad;
+}
+
+// Whatever shape a number text has, the value read is bit for bit the one Qt's own reading
+// gives (the reading the program used before), extremes of range and precision included.
+TEST(ParseNumber, ReadsEveryValueAsQtDoes) {
+    QStringList texts = {QStringLiteral("1e308"),
+                         QStringLiteral("1.7976931348623157e308"),
+                         QStringLiteral("4.9e-324"),
+                         QStringLiteral("2.4e-324"),
+                         QStringLiteral("1e-400"),
+                         QStringLiteral("0.1"),
+                         QStringLiteral("-0"),
+                         QStringLiteral("+.5"),
+                         QStringLiteral("9007199254740993"),
+                         QStringLiteral("0.30000000000000004"),
+                         QString(70, QLatin1Char('7')) + QStringLiteral(".5")};
+    std::uint64_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return seed >> 33;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        QString number = next() % 2 ? QStringLiteral("-") : QString();
+        number += QString::number(next() % 100000000);
+        if (next() % 2)
+            number += QLatin1Char('.') + QString::number(next() % 1000000).rightJustified(6, u'0');
+        if (next() % 4 == 0)
+            number += QStringLiteral("e%1").arg(int(next() % 700) - 350);
+        texts.append(number);
+    }
+    for (const QString& number : texts) {
+        bool ok = false;
+        const double expected = QStringView(number).toDouble(&ok);
+        const std::optional<double> parsed = parseNumber(number, kPosix);
+        ASSERT_EQ(parsed.has_value(), ok && std::isfinite(expected)) << number.toStdString();
+        if (parsed) {
+            EXPECT_EQ(std::memcmp(&*parsed, &expected, sizeof expected), 0) << number.toStdString();
+        }
+    }
+}
+
+TEST(ParseInteger, ReadsEveryValueAsQtDoes) {
+    for (const char* text :
+         {"9223372036854775807", "-9223372036854775808", "9223372036854775808", "+0", "-0",
+          "000000000000000000000000000000000000000000000000000000001"}) {
+        bool ok = false;
+        const qint64 expected = QString::fromLatin1(text).toLongLong(&ok);
+        const std::optional<qint64> parsed = parseInteger(QString::fromLatin1(text), kPosix);
+        ASSERT_EQ(parsed.has_value(), ok) << text;
+        if (parsed) {
+            EXPECT_EQ(*parsed, expected) << text;
+        }
+    }
 }
 
 TEST(ParseDateTime, TimeFieldsAreReadGreedily) {
