@@ -34,7 +34,8 @@ void LocateIndex::reserve(qsizetype rows, qsizetype characters) {
     const auto count = static_cast<std::size_t>(rows);
     m_starts.reserve(count + 1);
     m_ordinals.reserve(count);
-    rehash(count * 2);
+    // Room for a quarter more: the rows an import posts join the index without refiling it.
+    rehash((count + count / 4) * 2);
 }
 
 void LocateIndex::rehash(std::size_t minimumSlots) {
@@ -74,7 +75,7 @@ std::size_t LocateIndex::probe(QStringView value, quint32 hash) const {
 void LocateIndex::growSlots() {
     const auto entries = static_cast<std::size_t>(m_size) + 1;
     if (entries * 2 > m_slots.size())
-        rehash(entries * 4);
+        rehash(m_slots.size() * 2);
 }
 
 void LocateIndex::appendEntry(QStringView value, qsizetype ordinal) {
