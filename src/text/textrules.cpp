@@ -166,35 +166,22 @@ bool narrowForFromChars(QStringView text, char (&buffer)[64], qsizetype& size) {
     return true;
 }
 
-// The value of an ASCII text already of number shape. std::from_chars rounds correctly as Qt
-// does, at a tenth of the cost; what it refuses (out of range) Qt reads, so edges stay Qt's.
-double asciiToDouble(QStringView text, bool* ok) {
+// The value of an ASCII text already of number (or integer) shape. std::from_chars rounds
+// correctly as Qt does, at a tenth of the cost; what it refuses (out of range) Qt reads, so the
+// edges stay Qt's.
+template <typename Value, typename QtReading>
+Value readAsciiNumber(QStringView text, bool* ok, QtReading qtReading) {
     char buffer[64];
     qsizetype size = 0;
     if (narrowForFromChars(text, buffer, size)) {
-        double value = 0;
+        Value value{};
         const std::from_chars_result end = std::from_chars(buffer, buffer + size, value);
         if (end.ec == std::errc() && end.ptr == buffer + size) {
             *ok = true;
             return value;
         }
     }
-    return text.toDouble(ok);
-}
-
-// The same for a text of integer shape.
-qint64 asciiToInteger(QStringView text, bool* ok) {
-    char buffer[64];
-    qsizetype size = 0;
-    if (narrowForFromChars(text, buffer, size)) {
-        qint64 value = 0;
-        const std::from_chars_result end = std::from_chars(buffer, buffer + size, value);
-        if (end.ec == std::errc() && end.ptr == buffer + size) {
-            *ok = true;
-            return value;
-        }
-    }
-    return text.toLongLong(ok);
+    return qtReading(text, ok);
 }
 
 bool hasNumberShape(QStringView text) {
@@ -623,7 +610,8 @@ std::optional<double> parseNumber(const QString& text, const QLocale& locale) {
         if (!hasNumberShape(candidate))
             return std::nullopt;
         bool ok = false;
-        const double value = asciiToDouble(candidate, &ok);
+        const double value = readAsciiNumber<double>(
+            candidate, &ok, [](QStringView digits, bool* read) { return digits.toDouble(read); });
         if (!ok || !std::isfinite(value))
             return std::nullopt;
         return value;
@@ -651,7 +639,8 @@ std::optional<qint64> parseInteger(const QString& text, const QLocale& /*locale*
         if (!hasIntegerShape(candidate))
             return std::nullopt;
         bool ok = false;
-        const qint64 value = asciiToInteger(candidate, &ok);
+        const qint64 value = readAsciiNumber<qint64>(
+            candidate, &ok, [](QStringView digits, bool* read) { return digits.toLongLong(read); });
         if (!ok)
             return std::nullopt;
         return value;
