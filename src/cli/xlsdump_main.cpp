@@ -1,6 +1,7 @@
 // kestrel-xlsdump FILE [SHEET]: shows what the reader takes from a template worksheet, one line
 // per cell with a value, as the import sees it under this workstation's locale.
 #include "text/cellvalue.h"
+#include "text/date_texts.h"
 #include "text/errors.h"
 #include "text/textrules.h"
 #include "workbook/workbook.h"
@@ -9,11 +10,17 @@
 #include <QDir>
 #include <QLocale>
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -24,8 +31,6 @@ namespace {
 
 constexpr int kExitBadFile = 2;
 constexpr int kExitUsage = 64;
-// Day zero of automation dates: a cell of that day shows its time of day alone.
-const QDate kTimeOnlyDay(1899, 12, 30);
 
 const char* typeName(kestrel::CellValue::Type type) {
     switch (type) {
@@ -45,43 +50,85 @@ const char* typeName(kestrel::CellValue::Type type) {
     return "";
 }
 
-// Standard output through one buffer, written out in large pieces.
+// Lines go into buffers of about a megabyte: standard output's is written out whenever it
+// fills, a thread's own are kept in order until it is their turn.
 class Output {
 public:
-    Output() { m_buffer.reserve(kFlushSize + 4096); }
-    ~Output() { flush(); }
+    explicit Output(bool toStdout) : m_toStdout(toStdout) { startBuffer(); }
+    ~Output() {
+        if (m_toStdout)
+            flush();
+    }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
-    void append(const char* text) { m_buffer.append(text); }
-    void append(const QByteArray& bytes) {
-        m_buffer.append(bytes.constData(), std::size_t(bytes.size()));
+    // Room for count more bytes: write there, then commit() where the writing ended.
+    char* room(std::size_t count) {
+        if (m_capacity - m_size < count)
+            grow(count);
+        return m_data.get() + m_size;
     }
-    void append(char c) { m_buffer.push_back(c); }
-    void appendNumber(int value) {
-        char digits[16];
-        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-        m_buffer.append(digits, end.ptr);
+    void commit(const char* end) { m_size = std::size_t(end - m_data.get()); }
+    void append(std::string_view text) {
+        std::memcpy(room(text.size()), text.data(), text.size());
+        m_size += text.size();
     }
     // The text as UTF-8 with tab, carriage return, line feed and backslash escaped.
-    void appendEscaped(const QString& text);
+    void appendEscaped(QStringView text);
+    // UTF-8 text, escaped the same way.
+    void appendEscapedUtf8(std::string_view text);
     void endLine() {
-        m_buffer.push_back('\n');
-        if (m_buffer.size() >= kFlushSize)
-            flush();
+        *room(1) = '\n';
+        ++m_size;
+        if (m_size >= kBufferSize) {
+            if (m_toStdout)
+                flush();
+            else
+                keepBuffer();
+        }
     }
     void flush() {
-        std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
+        std::fwrite(m_data.get(), 1, m_size, stdout);
         std::fflush(stdout);
-        m_buffer.clear();
+        m_size = 0;
+    }
+    // Writes what a thread's own output holds to standard output.
+    void writeTo(Output& out) {
+        out.flush();
+        for (const std::string& kept : m_kept)
+            std::fwrite(kept.data(), 1, kept.size(), stdout);
+        std::fwrite(m_data.get(), 1, m_size, stdout);
+        std::fflush(stdout);
     }
 
 private:
-    static constexpr std::size_t kFlushSize = 1 << 20;
-    std::string m_buffer;
+    static constexpr std::size_t kBufferSize = 1 << 20;
+
+    void startBuffer() {
+        m_capacity = kBufferSize + 4096;
+        m_data = std::make_unique<char[]>(m_capacity);
+        m_size = 0;
+    }
+    void grow(std::size_t count) {
+        const std::size_t capacity = std::max(m_capacity * 2, m_size + count);
+        auto data = std::make_unique<char[]>(capacity);
+        std::memcpy(data.get(), m_data.get(), m_size);
+        m_data = std::move(data);
+        m_capacity = capacity;
+    }
+    void keepBuffer() {
+        m_kept.emplace_back(m_data.get(), m_size);
+        m_size = 0;
+    }
+
+    bool m_toStdout;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_capacity = 0;
+    std::size_t m_size = 0;
+    std::vector<std::string> m_kept;
 };
 
-QString escaped(const QString& text) {
+QString escaped(QStringView text) {
     QString out;
     out.reserve(text.size());
     for (QChar c : text) {
@@ -105,119 +152,192 @@ QString escaped(const QString& text) {
     return out;
 }
 
-void Output::appendEscaped(const QString& text) {
-    for (const QChar c : text) {
-        const char16_t unit = c.unicode();
-        if (unit >= 0xD800 && unit <= 0xDFFF) {
-            // Surrogates (pairs, or lone ones that UTF-8 cannot hold): Qt's encoder decides.
-            append(escaped(text).toUtf8());
-            return;
-        }
-    }
-    for (const QChar c : text) {
-        const char16_t unit = c.unicode();
-        switch (unit) {
-        case u'\t':
-            m_buffer.append("\\t");
-            continue;
-        case u'\r':
-            m_buffer.append("\\r");
-            continue;
-        case u'\n':
-            m_buffer.append("\\n");
-            continue;
-        case u'\\':
-            m_buffer.append("\\\\");
-            continue;
-        default:
-            break;
-        }
-        if (unit < 0x80) {
-            m_buffer.push_back(char(unit));
-        } else if (unit < 0x800) {
-            m_buffer.push_back(char(0xC0 | (unit >> 6)));
-            m_buffer.push_back(char(0x80 | (unit & 0x3F)));
-        } else {
-            m_buffer.push_back(char(0xE0 | (unit >> 12)));
-            m_buffer.push_back(char(0x80 | ((unit >> 6) & 0x3F)));
-            m_buffer.push_back(char(0x80 | (unit & 0x3F)));
-        }
+// The escape written for a character; nullptr when it stands for itself.
+const char* escapeOf(char16_t unit) {
+    switch (unit) {
+    case u'\t':
+        return "\\t";
+    case u'\r':
+        return "\\r";
+    case u'\n':
+        return "\\n";
+    case u'\\':
+        return "\\\\";
+    default:
+        return nullptr;
     }
 }
 
-// The texts of date cells, kept per day and per time of day: a column of dates repeats them.
-class DateTexts {
-public:
-    explicit DateTexts(const QLocale& locale) : m_locale(locale) {}
-
-    void append(Output& out, const kestrel::CellValue& value) {
-        const bool midnight = !value.time.isValid() || value.time == QTime(0, 0);
-        if (value.date == kTimeOnlyDay && !midnight) {
-            out.appendEscaped(kestrel::cellToText(value, m_locale));
+void Output::appendEscaped(QStringView text) {
+    const std::size_t start = m_size;
+    char* out = room(3 * std::size_t(text.size())); // the most a character takes
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (unit < 0x80) {
+            if (const char* escape = escapeOf(unit)) {
+                *out++ = escape[0];
+                *out++ = escape[1];
+            } else {
+                *out++ = char(unit);
+            }
+        } else if (unit < 0x800) {
+            *out++ = char(0xC0 | (unit >> 6));
+            *out++ = char(0x80 | (unit & 0x3F));
+        } else if (!c.isSurrogate()) {
+            *out++ = char(0xE0 | (unit >> 12));
+            *out++ = char(0x80 | ((unit >> 6) & 0x3F));
+            *out++ = char(0x80 | (unit & 0x3F));
+        } else {
+            // Surrogates (pairs, or lone ones that UTF-8 cannot hold): Qt's encoder decides.
+            m_size = start;
+            append(escaped(text).toStdString());
             return;
         }
-        out.append(
-            cached(m_days, value.date.toJulianDay(), kestrel::CellValue::fromDateTime(value.date)));
-        if (midnight)
-            return;
-        out.append(' ');
-        out.append(cached(m_times, value.time.msecsSinceStartOfDay(),
-                          kestrel::CellValue::fromDateTime(kTimeOnlyDay, value.time)));
+    }
+    commit(out);
+}
+
+// The escaped characters are ASCII, which no byte of a multi-byte UTF-8 sequence is.
+void Output::appendEscapedUtf8(std::string_view text) {
+    char* out = room(2 * text.size());
+    for (const char c : text) {
+        if (const char* escape = escapeOf(static_cast<unsigned char>(c))) {
+            *out++ = escape[0];
+            *out++ = escape[1];
+        } else {
+            *out++ = c;
+        }
+    }
+    commit(out);
+}
+
+bool needsEscape(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return escapeOf(static_cast<unsigned char>(c)) != nullptr; });
+}
+
+// Writes the lines of a range of rows, one per cell with a value. Each thread has its own.
+class RowWriter {
+public:
+    RowWriter(const kestrel::Workbook& book, int sheet, const QLocale& locale)
+        : m_book(book), m_sheet(sheet), m_dates(locale),
+          m_decimalPoint(kestrel::decimalPointUtf8(locale)),
+          m_plainNumbers(!needsEscape(m_decimalPoint)) {}
+
+    void write(int firstRow, int lastRow, Output& out) {
+        for (int row = firstRow; row <= lastRow; ++row) {
+            m_book.readRow(m_sheet, row, m_cells);
+            if (m_cells.cells().empty())
+                continue;
+            char rowText[16];
+            char* end = std::to_chars(rowText, rowText + sizeof rowText, row).ptr;
+            *end++ = '\t';
+            const std::string_view rowPrefix(rowText, std::size_t(end - rowText));
+            for (const kestrel::CellView& cell : m_cells.cells()) {
+                out.append(rowPrefix);
+                out.append(columnAndType(cell));
+                appendValue(out, cell);
+                out.endLine();
+            }
+        }
     }
 
 private:
-    const QByteArray& cached(std::unordered_map<qint64, QByteArray>& texts, qint64 key,
-                             const kestrel::CellValue& value) {
-        auto found = texts.find(key);
-        if (found == texts.end())
-            found =
-                texts.emplace(key, escaped(kestrel::cellToText(value, m_locale)).toUtf8()).first;
-        return found->second;
+    // "COLUMN<TAB>TYPE<TAB>", made once for each column and type.
+    std::string_view columnAndType(const kestrel::CellView& cell) {
+        const auto type = std::size_t(cell.type);
+        if (cell.column < 1 || cell.column > kestrel::Workbook::kWalkedColumns)
+            return m_otherPrefix = prefixText(cell.column, cell.type);
+        std::string& text = m_prefixes[std::size_t(cell.column - 1) * kTypes + type];
+        if (text.empty())
+            text = prefixText(cell.column, cell.type);
+        return text;
     }
 
-    const QLocale& m_locale;
-    std::unordered_map<qint64, QByteArray> m_days;
-    std::unordered_map<qint64, QByteArray> m_times;
+    static std::string prefixText(int column, kestrel::CellValue::Type type) {
+        return std::to_string(column) + '\t' + typeName(type) + '\t';
+    }
+
+    void appendValue(Output& out, const kestrel::CellView& cell) {
+        switch (cell.type) {
+        case kestrel::CellValue::Type::Text:
+            out.appendEscaped(cell.text);
+            return;
+        case kestrel::CellValue::Type::Number:
+            m_scratch.clear();
+            kestrel::appendNumberText(m_scratch, cell.number, m_decimalPoint);
+            if (m_plainNumbers) {
+                out.append(m_scratch);
+                return;
+            }
+            break;
+        case kestrel::CellValue::Type::DateTime:
+            m_scratch.clear();
+            m_dates.append(m_scratch, cell.date, cell.time);
+            break;
+        case kestrel::CellValue::Type::Boolean:
+            out.append(cell.boolean ? "True" : "False");
+            return;
+        case kestrel::CellValue::Type::Error:
+            out.appendEscaped(kestrel::errorCodeText(cell.errorCode));
+            return;
+        case kestrel::CellValue::Type::Blank:
+            return;
+        }
+        out.appendEscapedUtf8(m_scratch);
+    }
+
+    const kestrel::Workbook& m_book;
+    const int m_sheet;
+    kestrel::RowCells m_cells;
+    kestrel::DateCellTexts m_dates;
+    const std::string m_decimalPoint;
+    const bool m_plainNumbers;
+    std::string m_scratch;
+    static constexpr std::size_t kTypes = 6;
+    std::vector<std::string> m_prefixes =
+        std::vector<std::string>(kestrel::Workbook::kWalkedColumns * kTypes);
+    std::string m_otherPrefix;
 };
 
-void appendValue(Output& out, const kestrel::CellValue& value, const QLocale& locale,
-                 DateTexts& dates) {
-    switch (value.type) {
-    case kestrel::CellValue::Type::Text:
-        out.appendEscaped(value.text);
-        break;
-    case kestrel::CellValue::Type::DateTime:
-        dates.append(out, value);
-        break;
-    case kestrel::CellValue::Type::Error:
-        out.appendEscaped(kestrel::errorCodeText(value.errorCode));
-        break;
-    default:
-        out.appendEscaped(kestrel::cellToText(value, locale));
-        break;
-    }
-}
+// Below this many rows a second thread costs more than it saves.
+constexpr int kRowsForTwoThreads = 4096;
 
+// The worksheet's lines. On a computer with two cores or more, a second thread writes the
+// lower half of the rows into memory while the upper half goes out; the workbook is only read.
 void dump(const kestrel::Workbook& book, int sheet) {
     const QLocale locale = QLocale::system();
     const int rows = book.lastRow(sheet);
-    Output out;
-    DateTexts dates(locale);
-    out.append("rows\t");
-    out.appendNumber(rows);
+    Output out(true);
+    out.append("rows\t" + std::to_string(rows));
     out.endLine();
-    for (int row = 1; row <= rows; ++row) {
-        book.forEachCellInRow(sheet, row, [&](int column, const kestrel::CellValue& value) {
-            out.appendNumber(row);
-            out.append('\t');
-            out.appendNumber(column);
-            out.append('\t');
-            out.append(typeName(value.type));
-            out.append('\t');
-            appendValue(out, value, locale, dates);
-            out.endLine();
-        });
+    if (rows < kRowsForTwoThreads || std::thread::hardware_concurrency() < 2) {
+        RowWriter(book, sheet, locale).write(1, rows, out);
+        return;
     }
+    const int split = rows / 2;
+    // Both writers are made here: setting up the locale's forms is not for two threads at once.
+    RowWriter upper(book, sheet, locale);
+    RowWriter lower(book, sheet, locale);
+    Output lowerOut(false);
+    std::exception_ptr lowerError;
+    std::thread worker([&] {
+        try {
+            lower.write(split + 1, rows, lowerOut);
+        } catch (...) {
+            lowerError = std::current_exception();
+        }
+    });
+    try {
+        upper.write(1, split, out);
+    } catch (...) {
+        worker.join();
+        throw;
+    }
+    worker.join();
+    lowerOut.writeTo(out);
+    if (lowerError)
+        std::rethrow_exception(lowerError);
 }
 
 // An Excel 5/95 workbook that does not name the code page of its texts was read in this
