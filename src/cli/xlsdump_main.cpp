@@ -12,10 +12,12 @@
 #include <QStringList>
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,13 +94,12 @@ public:
         std::fflush(stdout);
         m_size = 0;
     }
-    // Writes what a thread's own output holds to standard output.
-    void writeTo(Output& out) {
-        out.flush();
+    // Writes out what a thread's own buffers hold, and empties them.
+    void writeOut() {
         for (const std::string& kept : m_kept)
             std::fwrite(kept.data(), 1, kept.size(), stdout);
-        std::fwrite(m_data.get(), 1, m_size, stdout);
-        std::fflush(stdout);
+        m_kept.clear();
+        flush();
     }
 
 private:
@@ -300,44 +301,90 @@ private:
     std::string m_otherPrefix;
 };
 
-// Below this many rows a second thread costs more than it saves.
-constexpr int kRowsForTwoThreads = 4096;
+// Blocks of rows go out in order while two threads take turns at writing them.
+class BlockTurns {
+public:
+    // Waits until block's turn; false when an earlier block failed.
+    bool waitFor(int block) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_turn == block || m_error; });
+        return m_turn == block && !m_error;
+    }
+    // Called by the thread that holds the turn: the next block's turn, or none after a fault.
+    void done(int block) {
+        update([&] { m_turn = block + 1; });
+    }
+    void fail(std::exception_ptr error) {
+        update([&] { m_error = std::move(error); });
+    }
+    std::exception_ptr error() {
+        std::lock_guard lock(m_mutex);
+        return m_error;
+    }
 
-// The worksheet's lines. On a computer with two cores or more, a second thread writes the
-// lower half of the rows into memory while the upper half goes out; the workbook is only read.
+private:
+    template <class Change> void update(Change change) {
+        {
+            std::lock_guard lock(m_mutex);
+            change();
+        }
+        m_changed.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_turn = 0;
+    std::exception_ptr m_error;
+};
+
+constexpr int kBlockRows = 2048;
+
+// Writes every other block of rows, starting with firstBlock, each when its turn comes. A
+// block that fails goes out as far as it got, as a dump in one thread would have.
+void writeBlocks(RowWriter& writer, int firstBlock, int rows, BlockTurns& turns) {
+    Output out(false);
+    for (int block = firstBlock; block * kBlockRows < rows; block += 2) {
+        const int firstRow = block * kBlockRows + 1;
+        std::exception_ptr error;
+        try {
+            writer.write(firstRow, std::min(rows, firstRow + kBlockRows - 1), out);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        if (!turns.waitFor(block))
+            return;
+        out.writeOut();
+        if (error) {
+            turns.fail(error);
+            return;
+        }
+        turns.done(block);
+    }
+}
+
+// The worksheet's lines. On a computer with two cores or more, two threads take blocks of rows
+// in turn, each writing its block into memory and then out when the block before it is out;
+// the workbook is only read.
 void dump(const kestrel::Workbook& book, int sheet) {
     const QLocale locale = QLocale::system();
     const int rows = book.lastRow(sheet);
     Output out(true);
     out.append("rows\t" + std::to_string(rows));
     out.endLine();
-    if (rows < kRowsForTwoThreads || std::thread::hardware_concurrency() < 2) {
+    if (rows <= kBlockRows || std::thread::hardware_concurrency() < 2) {
         RowWriter(book, sheet, locale).write(1, rows, out);
         return;
     }
-    const int split = rows / 2;
+    out.flush();
     // Both writers are made here: setting up the locale's forms is not for two threads at once.
-    RowWriter upper(book, sheet, locale);
-    RowWriter lower(book, sheet, locale);
-    Output lowerOut(false);
-    std::exception_ptr lowerError;
-    std::thread worker([&] {
-        try {
-            lower.write(split + 1, rows, lowerOut);
-        } catch (...) {
-            lowerError = std::current_exception();
-        }
-    });
-    try {
-        upper.write(1, split, out);
-    } catch (...) {
-        worker.join();
-        throw;
-    }
+    RowWriter even(book, sheet, locale);
+    RowWriter odd(book, sheet, locale);
+    BlockTurns turns;
+    std::thread worker([&] { writeBlocks(odd, 1, rows, turns); });
+    writeBlocks(even, 0, rows, turns);
     worker.join();
-    lowerOut.writeTo(out);
-    if (lowerError)
-        std::rethrow_exception(lowerError);
+    if (const std::exception_ptr error = turns.error())
+        std::rethrow_exception(error);
 }
 
 // An Excel 5/95 workbook that does not name the code page of its texts was read in this

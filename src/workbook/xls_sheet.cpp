@@ -146,7 +146,8 @@ private:
             ++fill;
             return SheetCells::kNone;
         }
-        if (fill >= m_result.rowStart[std::size_t(row) + 1]) {
+        const std::vector<std::uint32_t>& rowStart = m_result.rowStart;
+        if (std::size_t(row) + 1 >= rowStart.size() || fill >= rowStart[std::size_t(row) + 1]) {
             damaged(); // both walks read the same records, so this cannot happen
         }
         m_result.tags[fill] = static_cast<std::uint16_t>(column | (kind << 8));
