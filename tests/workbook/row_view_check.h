@@ -4,6 +4,7 @@
 // cells cell() gives as not blank, with the same values.
 #include "workbook/workbook.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -20,10 +21,13 @@ inline void expectSameValue(const CellValue& expected, const CellValue& actual) 
     EXPECT_EQ(expected.errorCode, actual.errorCode);
 }
 
-inline void expectRowsReadAsCells(const Workbook& book, int sheet) {
+// Rows past the first rowsChecked are checked only for the last row, so that a sheet styled to
+// its millionth row stays quick.
+inline void expectRowsReadAsCells(const Workbook& book, int sheet, int rowsChecked = 70000) {
     RowCells cells;
     const int lastRow = book.lastRow(sheet);
-    for (int row = 1; row <= lastRow; ++row) {
+    for (int row = 1; row <= lastRow;
+         row = row < rowsChecked ? row + 1 : std::max(row + 1, lastRow)) {
         SCOPED_TRACE("sheet " + std::to_string(sheet) + " row " + std::to_string(row));
         book.readRow(sheet, row, cells);
         std::size_t next = 0;
