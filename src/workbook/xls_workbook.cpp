@@ -201,13 +201,6 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, int ansiCodePage)
     if (!file.open(QIODevice::ReadOnly)) {
         throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
     }
-    // Mapped, the file's pages are read in place rather than copied; it is unmapped when the
-    // file is closed on return, the workbook holding nothing of it.
-    if (const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
-        return openFromBytes(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()), path,
-            ansiCodePage);
-    }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
