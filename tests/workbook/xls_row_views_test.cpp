@@ -6,6 +6,8 @@
 #include "workbook/workbook.h"
 #include "xls_test_builder.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using kestrel::CellValue;
@@ -104,6 +106,43 @@ TEST(XlsRowViews, ScatteredSectorsReadAsContiguousOnes) {
         }
     }
     expectRowsReadAsCells(*scattered, 1);
+}
+
+// A file this large is mapped rather than read when opened by its path.
+TEST(XlsRowViews, LargeFileOpenedByPathReadsAsItsBytes) {
+    WorkbookSpec layout;
+    layout.globals = xfRecords({0, 14});
+    layout.afterSheets = sst({QStringLiteral("青雁")});
+    QByteArray cells;
+    for (int row = 0; row < 65536; ++row) {
+        const auto r = std::uint16_t(row);
+        cells += numberCell(r, 0, row * 0.5) + numberCell(r, 1, 40000 + row, 1) +
+                 labelSstCell(r, 2, 0) + numberCell(r, 255, -row);
+    }
+    layout.sheets.push_back({QStringLiteral("Big"), 0, cells});
+    const QByteArray bytes = compoundFile(workbookStream(layout));
+    ASSERT_GT(bytes.size(), 4 * 1024 * 1024);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.xls"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    const auto mapped = kestrel::openXlsWorkbook(path);
+    const auto inMemory = kestrel::openXlsWorkbookFromBytes(bytes, path);
+    ASSERT_EQ(65536, mapped->lastRow(1));
+    RowCells fromFile;
+    RowCells fromBytes;
+    for (int row = 1; row <= 65536; row += 97) {
+        mapped->readRow(1, row, fromFile);
+        inMemory->readRow(1, row, fromBytes);
+        ASSERT_EQ(4u, fromFile.cells().size());
+        for (std::size_t i = 0; i < 4; ++i)
+            expectSameValue(fromBytes.cells()[i].value(), fromFile.cells()[i].value());
+    }
+    EXPECT_EQ(QStringLiteral("青雁"), mapped->cell(1, 65536, 3).text);
+    EXPECT_EQ(-65535.0, mapped->cell(1, 65536, 256).number);
 }
 
 TEST(XlsRowViews, IncludeValuesSetByTheRun) {
