@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QStringView>
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
