@@ -55,7 +55,9 @@ void Output::appendEscaped(QStringView text) {
     for (const QChar c : text) {
         const char16_t unit = c.unicode();
         if (unit < 0x80) {
-            if (const char* escape = escapeOf(unit)) {
+            if (unit >= u' ' && unit != u'\\') {
+                *out++ = char(unit); // most characters: nothing to escape
+            } else if (const char* escape = escapeOf(unit)) {
                 *out++ = escape[0];
                 *out++ = escape[1];
             } else {
