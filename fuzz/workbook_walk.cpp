@@ -1,11 +1,16 @@
 #include "workbook_walk.h"
 
 #include "text/cellvalue.h"
+#include "text/date_texts.h"
 #include "text/errors.h"
+#include "text/textrules.h"
 
 #include <QString>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
 
 namespace kestrel::fuzz {
 
@@ -44,19 +49,66 @@ void checkRowWalk(const Workbook& book, int sheet, int row, int columnsWalked) {
     });
 }
 
+bool sameValue(const CellValue& a, const CellValue& b) {
+    return a.type == b.type && a.text == b.text &&
+           std::memcmp(&a.number, &b.number, sizeof a.number) == 0 && a.date == b.date &&
+           a.time == b.time && a.boolean == b.boolean && a.errorCode == b.errorCode;
+}
+
+// The dump's fast texts of dates and numbers must be the cell-to-text rule's.
+void checkFastTexts(const CellView& view, const QLocale& locale) {
+    if (view.type != CellValue::Type::DateTime && view.type != CellValue::Type::Number)
+        return;
+    thread_local std::unique_ptr<DateCellTexts> dates;
+    thread_local QLocale datesLocale;
+    if (!dates || datesLocale != locale) {
+        dates = std::make_unique<DateCellTexts>(locale);
+        datesLocale = locale;
+    }
+    std::string text;
+    if (view.type == CellValue::Type::DateTime)
+        dates->append(text, view.date, view.time);
+    else
+        appendNumberText(text, view.number, decimalPointUtf8(locale));
+    if (text != cellToText(view.value(), locale).toStdString())
+        std::abort();
+}
+
+// Reading the row as views must give the same cells as the walk above, with cell()'s values.
+void checkRowViews(const Workbook& book, int sheet, int row, int columnsWalked,
+                   const QLocale& locale) {
+    RowCells cells;
+    book.readRow(sheet, row, cells);
+    std::size_t next = 0;
+    book.forEachCellInRow(sheet, row, [&](int column, const CellValue& value) {
+        if (next >= cells.cells().size())
+            std::abort(); // a cell the views left out
+        const CellView& view = cells.cells()[next++];
+        if (view.column != column || !sameValue(view.value(), value))
+            std::abort();
+        checkFastTexts(view, locale);
+        if (column <= columnsWalked && !sameValue(value, book.cell(sheet, row, column)))
+            std::abort();
+    });
+    if (next != cells.cells().size())
+        std::abort(); // a cell the walk does not give
+}
+
 void walkRow(const Workbook& book, int sheet, int row, const QLocale& locale, int columnsWalked) {
     for (int column = 1; column <= columnsWalked; ++column)
         convertCell(book, sheet, row, column, locale);
     checkRowWalk(book, sheet, row, columnsWalked);
+    checkRowViews(book, sheet, row, columnsWalked, locale);
 }
 
 // Values set in memory must read back unchanged, and reach the used range.
-void checkSetCell(Workbook& book, int sheet) {
+void checkSetCell(Workbook& book, int sheet, const QLocale& locale) {
     const auto marker = CellValue::fromText(QStringLiteral("导入"));
     book.setCell(sheet, 2, 3, marker);
     const CellValue back = book.cell(sheet, 2, 3);
     if (back.type != marker.type || back.text != marker.text || book.lastRow(sheet) < 2)
         std::abort();
+    checkRowViews(book, sheet, 2, Workbook::kWalkedColumns, locale); // the value set merged in
 }
 
 void walkWorksheet(Workbook& book, int sheet, const QLocale& locale, const WalkLimits& limits) {
@@ -70,7 +122,7 @@ void walkWorksheet(Workbook& book, int sheet, const QLocale& locale, const WalkL
             walkRow(book, sheet, row, locale, limits.columnsWalked);
         if (lastRow > rowsWalked)
             walkRow(book, sheet, lastRow, locale, limits.columnsWalked);
-        checkSetCell(book, sheet);
+        checkSetCell(book, sheet, locale);
     } catch (const WorkbookError&) {
         // A damaged worksheet may be refused cleanly.
     }

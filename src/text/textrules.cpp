@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace kestrel {
 
@@ -13,13 +14,18 @@ namespace {
 
 constexpr int kSignificantDigits = 15;
 constexpr double kSmallestPlainMagnitude = 0.00001;
+// Whole numbers below it have at most 15 digits: written as integers.
+constexpr double kWholeNumberLimit = 1e15;
 const QDate kAutomationDayZero(1899, 12, 30);
 
 // Digits of |value| rounded to 15 significant digits, trailing zeros removed, and the decimal
 // exponent of the first digit (value = d.ddd x 10^exponent).
 struct Digits {
-    QString digits;
+    char digits[kSignificantDigits + 1] = {};
+    int count = 0;
     int exponent = 0;
+
+    std::string_view view() const { return {digits, std::size_t(count)}; }
 };
 
 // The digits of magnitude in scientific form ("1.23450000000000e+01") with precision digits
@@ -58,67 +64,121 @@ bool roundUpDigits(char* buffer, char* ePos) {
     return true;
 }
 
-Digits significantDigits(double magnitude) {
-    char buffer[40];
-    const bool tie = isFifteenDigitTie(magnitude);
-    char* const end =
-        scientificDigits(magnitude, kSignificantDigits - (tie ? 0 : 1), buffer, sizeof buffer);
-    char* ePos = std::find(buffer, end, 'e');
-    bool carry = false;
-    if (tie) {
-        --ePos; // the 16th digit, a 5: drop it and round the rest up
-        carry = roundUpDigits(buffer, ePos);
+// Reads "d.ddde+x" (the point and the fraction optional) from buffer..end into result, dropping
+// trailing zeros; false when it has more than 15 digits.
+bool readScientific(const char* buffer, const char* end, Digits& result) {
+    const char* const ePos = std::find(buffer, end, 'e');
+    result.count = 0;
+    for (const char* c = buffer; c != ePos; ++c) {
+        if (*c == '.')
+            continue;
+        if (result.count == kSignificantDigits)
+            return false;
+        result.digits[result.count++] = *c;
     }
+    std::from_chars(ePos + (ePos[1] == '+' ? 2 : 1), end, result.exponent);
+    while (result.count > 1 && result.digits[result.count - 1] == '0')
+        --result.count;
+    return true;
+}
+
+// The first 15 digits of "d.ddd...e+x" (buffer..end, more than 15 digits), rounded up by one
+// unit in the last place when roundUp is set.
+Digits fifteenOf(char* buffer, char* end, bool roundUp) {
+    constexpr std::ptrdiff_t kAfterFifteenth = kSignificantDigits + 1; // "d." and 14 more
+    char* const ePos = std::find(buffer, end, 'e');
+    const std::string exponent(ePos, end);
+    const bool carry = roundUp && roundUpDigits(buffer, buffer + kAfterFifteenth);
+    end = std::copy(exponent.begin(), exponent.end(), buffer + kAfterFifteenth);
     Digits result;
-    result.digits.reserve(kSignificantDigits);
-    result.digits.append(QLatin1Char(buffer[0]));
-    if (ePos - buffer > 2)
-        result.digits.append(QLatin1String(buffer + 2, ePos - (buffer + 2)));
-    const char* exponent = std::find(ePos, end, 'e');
-    std::from_chars(exponent + (exponent[1] == '+' ? 2 : 1), end, result.exponent);
+    readScientific(buffer, end, result);
     if (carry) {
-        result.digits = QStringLiteral("1");
+        result.digits[0] = '1';
+        result.count = 1;
         ++result.exponent;
     }
-    while (result.digits.size() > 1 && result.digits.endsWith(QLatin1Char('0')))
-        result.digits.chop(1);
     return result;
 }
 
-QString scientificForm(const Digits& d, QStringView decimalPoint) {
-    QString text;
-    text.reserve(d.digits.size() + decimalPoint.size() + 6);
-    text.append(d.digits.front());
-    if (d.digits.size() > 1) {
-        text.append(decimalPoint);
-        text.append(QStringView(d.digits).mid(1));
+// Amounts as entered, with at most four decimals: magnitude is the double nearest to N / 10^k
+// with N below 10^15, so its 15-digit rounding is exactly that: it lies within half a unit in
+// its last place of it, far less than half a unit in the 15th digit, and is no tie.
+bool fewDecimals(double magnitude, Digits& result) {
+    double scale = 1.0;
+    for (int decimals = 1; decimals <= 4; ++decimals) {
+        scale *= 10.0;
+        const double scaled = std::round(magnitude * scale);
+        if (scaled >= 1e15)
+            return false;
+        if (scaled == 0.0 || scaled / scale != magnitude)
+            continue;
+        char buffer[24];
+        char* const end =
+            std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(scaled)).ptr;
+        result.count = int(end - buffer);
+        std::copy(buffer, end, result.digits);
+        result.exponent = result.count - 1 - decimals;
+        while (result.count > 1 && result.digits[result.count - 1] == '0')
+            --result.count;
+        return true;
     }
-    text.append(QLatin1Char('E'));
-    text.append(QString::number(d.exponent));
-    return text;
+    return false;
 }
 
-QString plainForm(const Digits& d, QStringView decimalPoint) {
-    QString text;
-    text.reserve(d.digits.size() + decimalPoint.size() + std::abs(d.exponent) + 2);
-    const QStringView digits(d.digits);
+Digits significantDigits(double magnitude) {
+    Digits result;
+    if (fewDecimals(magnitude, result))
+        return result;
+    // 17 digits, correctly rounded: unless the 16th and 17th are "50", they tell which way the
+    // exact value rounds at the 15th.
+    char buffer[40];
+    char* end = scientificDigits(magnitude, kSignificantDigits + 1, buffer, sizeof buffer);
+    const char* const sixteenth = buffer + kSignificantDigits + 1;
+    if (sixteenth[0] != '5' || sixteenth[1] != '0')
+        return fifteenOf(buffer, end, sixteenth[0] >= '5');
+    if (isFifteenDigitTie(magnitude)) {
+        // Exactly halfway: the 16th digit, a 5, is dropped and the rest rounded up.
+        end = scientificDigits(magnitude, kSignificantDigits, buffer, sizeof buffer);
+        return fifteenOf(buffer, end, true);
+    }
+    end = scientificDigits(magnitude, kSignificantDigits - 1, buffer, sizeof buffer);
+    readScientific(buffer, end, result);
+    return result;
+}
+
+void appendInteger(std::string& out, long long value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void appendScientific(std::string& out, const Digits& d, std::string_view decimalPoint) {
+    out.push_back(d.digits[0]);
+    if (d.count > 1) {
+        out.append(decimalPoint);
+        out.append(d.digits + 1, std::size_t(d.count - 1));
+    }
+    out.push_back('E');
+    appendInteger(out, d.exponent);
+}
+
+void appendPlain(std::string& out, const Digits& d, std::string_view decimalPoint) {
+    const std::string_view digits = d.view();
     if (d.exponent < 0) {
-        text.append(QLatin1Char('0'));
-        text.append(decimalPoint);
-        text.append(QString(-d.exponent - 1, QLatin1Char('0')));
-        text.append(digits);
-        return text;
+        out.push_back('0');
+        out.append(decimalPoint);
+        out.append(std::size_t(-d.exponent - 1), '0');
+        out.append(digits);
+        return;
     }
-    const qsizetype integerDigits = d.exponent + 1;
+    const std::size_t integerDigits = std::size_t(d.exponent) + 1;
     if (digits.size() <= integerDigits) {
-        text.append(digits);
-        text.append(QString(integerDigits - digits.size(), QLatin1Char('0')));
-        return text;
+        out.append(digits);
+        out.append(integerDigits - digits.size(), '0');
+        return;
     }
-    text.append(digits.left(integerDigits));
-    text.append(decimalPoint);
-    text.append(digits.mid(integerDigits));
-    return text;
+    out.append(digits.substr(0, integerDigits));
+    out.append(decimalPoint);
+    out.append(digits.substr(integerDigits));
 }
 
 QString decimalPointOf(const QLocale& locale);
@@ -546,21 +606,47 @@ std::optional<QDateTime> parseWithLocaleForms(const QString& text, const QLocale
 
 } // namespace
 
-QString formatNumber(double value, const QLocale& locale) {
-    if (std::isnan(value))
-        return QStringLiteral("NAN");
-    if (std::isinf(value))
-        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
-    if (value == 0.0)
-        return QStringLiteral("0");
+void appendNumberText(std::string& out, double value, std::string_view decimalPoint) {
+    if (std::isnan(value)) {
+        out.append("NAN");
+        return;
+    }
+    if (std::isinf(value)) {
+        out.append(value > 0 ? "INF" : "-INF");
+        return;
+    }
+    if (value == 0.0) {
+        out.push_back('0');
+        return;
+    }
     const double magnitude = std::fabs(value);
+    if (magnitude < kWholeNumberLimit && magnitude == std::floor(magnitude)) {
+        appendInteger(out, static_cast<long long>(value)); // all its digits, no point
+        return;
+    }
     const Digits digits = significantDigits(magnitude);
-    const QString decimalPoint = decimalPointOf(locale);
-    const bool scientific =
-        digits.exponent >= kSignificantDigits || magnitude < kSmallestPlainMagnitude;
-    const QString text =
-        scientific ? scientificForm(digits, decimalPoint) : plainForm(digits, decimalPoint);
-    return value < 0 ? QLatin1Char('-') + text : text;
+    if (value < 0)
+        out.push_back('-');
+    if (digits.exponent >= kSignificantDigits || magnitude < kSmallestPlainMagnitude)
+        appendScientific(out, digits, decimalPoint);
+    else
+        appendPlain(out, digits, decimalPoint);
+}
+
+std::string decimalPointUtf8(const QLocale& locale) {
+    thread_local QLocale cachedLocale;
+    thread_local std::optional<std::string> cached;
+    if (!cached || locale != cachedLocale) {
+        cached = locale.decimalPoint().toStdString();
+        cachedLocale = locale;
+    }
+    return *cached;
+}
+
+QString formatNumber(double value, const QLocale& locale) {
+    std::string text;
+    appendNumberText(text, value, decimalPointUtf8(locale));
+    return QString::fromStdString(text);
 }
 
 QString shortDateFormat(const QLocale& locale) {

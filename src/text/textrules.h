@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace kestrel {
 
@@ -17,6 +19,10 @@ namespace kestrel {
 // separators, no trailing zeros; scientific form ("1.23456789012346E15", "1E-6") when the
 // integer part has more than 15 digits or the magnitude is below 0.00001.
 QString formatNumber(double value, const QLocale& locale);
+// The same as UTF-8 appended to out, decimalPoint being the locale's in UTF-8.
+void appendNumberText(std::string& out, double value, std::string_view decimalPoint);
+// The locale's decimal separator in UTF-8.
+std::string decimalPointUtf8(const QLocale& locale);
 
 // The locale's short date form with a four-digit year.
 QString shortDateFormat(const QLocale& locale);

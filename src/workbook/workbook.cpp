@@ -24,6 +24,53 @@ void Workbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) co
     }
 }
 
+CellValue CellView::value() const {
+    switch (type) {
+    case CellValue::Type::Text:
+        return CellValue::fromText(text.toString());
+    case CellValue::Type::Number:
+        return CellValue::fromNumber(number);
+    case CellValue::Type::DateTime:
+        return CellValue::fromDateTime(date, time);
+    case CellValue::Type::Boolean:
+        return CellValue::fromBoolean(boolean);
+    case CellValue::Type::Error:
+        return CellValue::fromError(errorCode);
+    case CellValue::Type::Blank:
+        break;
+    }
+    return CellValue::blank();
+}
+
+void RowCells::clear() {
+    m_cells.clear();
+    m_texts.clear();
+}
+
+CellView& RowCells::add(int column, CellValue::Type type) {
+    CellView& cell = m_cells.emplace_back();
+    cell.column = column;
+    cell.type = type;
+    return cell;
+}
+
+void RowCells::add(int column, const CellValue& value) {
+    CellView& cell = add(column, value.type);
+    // A QString keeps its characters where they are when the vector moves it.
+    cell.text = m_texts.emplace_back(value.text);
+    cell.number = value.number;
+    cell.date = value.date;
+    cell.time = value.time;
+    cell.boolean = value.boolean;
+    cell.errorCode = value.errorCode;
+}
+
+void Workbook::readRow(int sheet, int row, RowCells& cells) const {
+    cells.clear();
+    forEachCellInRow(sheet, row,
+                     [&](int column, const CellValue& value) { cells.add(column, value); });
+}
+
 QString cellText(const Workbook& book, int sheet, int row, int column, const QLocale& locale) {
     const CellValue value = book.cell(sheet, row, column);
     if (value.type != CellValue::Type::Error)

@@ -7,11 +7,45 @@
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
+#include <QStringView>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrel {
+
+// A cell as the workbook holds it, for callers that read many cells and keep none: its text is
+// a view, valid until the row is read again or the workbook changes.
+struct CellView {
+    int column = 0;
+    CellValue::Type type = CellValue::Type::Blank;
+    QStringView text;     // Text
+    double number = 0.0;  // Number
+    QDate date;           // DateTime: the calendar day
+    QTime time;           // DateTime: the time of day
+    bool boolean = false; // Boolean
+    quint8 errorCode = 0; // Error
+
+    // The value cell() gives for the cell.
+    CellValue value() const;
+};
+
+// The cells of one row that are not blank, in column order, as Workbook::readRow() gives them.
+// One object serves row after row without allocating again.
+class RowCells {
+public:
+    const std::vector<CellView>& cells() const { return m_cells; }
+    void clear();
+    // A cell whose text, if any, the workbook itself keeps.
+    CellView& add(int column, CellValue::Type type);
+    // A cell made from a value; the row keeps its text.
+    void add(int column, const CellValue& value);
+
+private:
+    std::vector<CellView> m_cells;
+    std::vector<QString> m_texts;
+};
 
 // A template workbook opened for one import run. Worksheets, rows and columns count from 1.
 // Worksheet n is the n-th worksheet in the workbook's sheet order; chart, macro and dialog sheets
@@ -40,6 +74,9 @@ public:
     // Throws WorkbookError as cell() does.
     using CellVisitor = std::function<void(int column, const CellValue& value)>;
     virtual void forEachCellInRow(int sheet, int row, const CellVisitor& visit) const;
+    // The same cells into `cells` (cleared first), without copying the texts the workbook holds:
+    // for callers that read a whole worksheet and only look at each cell once.
+    virtual void readRow(int sheet, int row, RowCells& cells) const;
 
     static constexpr int kWalkedColumns = 256; // A to IV: the columns of an .xls worksheet
 };

@@ -51,6 +51,10 @@ public:
         if (entry->size < m_miniCutoff) {
             return readMiniChain(entry->start, std::size_t(entry->size));
         }
+        if (const unsigned char* run = contiguousChain(entry->start, entry->size)) {
+            return QByteArray::fromRawData(reinterpret_cast<const char*>(run),
+                                           qsizetype(entry->size));
+        }
         return readChain(entry->start, entry->size);
     }
 
@@ -189,6 +193,29 @@ private:
         const std::size_t offset = (std::size_t(sector) + 1) << m_sectorShift;
         if (offset > m_size || m_size - offset < needed) {
             damaged();
+        }
+        return m_data + offset;
+    }
+
+    // The stream's bytes when its sectors follow each other in the file, as writers save them;
+    // nullptr otherwise.
+    const unsigned char* contiguousChain(std::uint32_t start, std::uint64_t size) const {
+        if (size == 0 || start >= m_sectorCount) {
+            return nullptr;
+        }
+        const std::uint64_t sectors = (size + m_sectorSize - 1) / m_sectorSize;
+        if (sectors > m_sectorCount - start) {
+            return nullptr;
+        }
+        for (std::uint64_t i = 0; i + 1 < sectors; ++i) {
+            const std::uint64_t sector = start + i;
+            if (sector >= m_fat.size() || m_fat[sector] != sector + 1) {
+                return nullptr;
+            }
+        }
+        const std::size_t offset = (std::size_t(start) + 1) << m_sectorShift;
+        if (offset > m_size || m_size - offset < size) {
+            return nullptr;
         }
         return m_data + offset;
     }

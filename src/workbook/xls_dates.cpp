@@ -23,17 +23,19 @@ CellValue dateTimeFromSerial(double serial, bool date1904) {
     if (days >= qint64(limit)) {
         return CellValue::fromNumber(serial); // rounded up past the last day
     }
-    QDate day;
+    // Julian day numbers: QDate(1904, 1, 1), QDate(1899, 12, 30) and the day after.
+    constexpr qint64 k1904 = 2416481;
+    constexpr qint64 kDayZero = 2415019;
+    qint64 julianDay = kDayZero;
     if (date1904) {
-        day = QDate(1904, 1, 1).addDays(days);
+        julianDay = k1904 + days;
     } else if (days >= 61) {
-        day = QDate(1899, 12, 30).addDays(days);
+        julianDay = kDayZero + days;
     } else if (days >= 1) {
-        day = QDate(1899, 12, 31).addDays(std::min<qint64>(days, 59));
-    } else {
-        day = QDate(1899, 12, 30);
+        julianDay = kDayZero + 1 + std::min<qint64>(days, 59);
     }
-    return CellValue::fromDateTime(day, QTime(0, 0).addSecs(secondOfDay));
+    return CellValue::fromDateTime(QDate::fromJulianDay(julianDay),
+                                   QTime::fromMSecsSinceStartOfDay(secondOfDay * 1000));
 }
 
 } // namespace kestrel::xls

@@ -98,9 +98,7 @@ QByteArray FragmentReader::bytes(std::size_t count) {
     return out;
 }
 
-QString FragmentReader::chars(std::size_t count, bool highByte) {
-    QString text;
-    text.reserve(qsizetype(std::min<std::size_t>(count, 65536)));
+void FragmentReader::appendChars(std::size_t count, bool highByte, std::vector<char16_t>& out) {
     while (count > 0) {
         if (available() == 0) {
             // A fragment boundary inside the characters: the next fragment begins with a
@@ -118,28 +116,33 @@ QString FragmentReader::chars(std::size_t count, bool highByte) {
             damaged();
         }
         const unsigned char* p = m_fragments[m_index].data + m_offset;
+        const std::size_t start = out.size();
+        out.resize(start + take);
+        char16_t* target = out.data() + start;
         if (highByte) {
-            const qsizetype start = text.size();
-            text.resize(start + qsizetype(take));
-            qFromLittleEndian<quint16>(p, qsizetype(take), text.data() + start);
+            qFromLittleEndian<quint16>(p, qsizetype(take), target);
         } else {
-            text.append(QLatin1StringView(reinterpret_cast<const char*>(p), qsizetype(take)));
+            std::copy(p, p + take, target);
         }
         m_offset += take * width;
         count -= take;
     }
-    return text;
 }
 
-QString FragmentReader::unicodeString(bool shortLength) {
+void FragmentReader::appendUnicodeString(bool shortLength, std::vector<char16_t>& out) {
     const std::size_t count = shortLength ? u8() : u16();
     const std::uint8_t flags = u8();
     const std::size_t runs = (flags & 0x08) ? u16() : 0;
     const std::size_t phonetic = (flags & 0x04) ? u32() : 0;
-    QString text = chars(count, (flags & 0x01) != 0);
+    appendChars(count, (flags & 0x01) != 0, out);
     skip(runs * 4);
     skip(phonetic);
-    return text;
+}
+
+QString FragmentReader::unicodeString(bool shortLength) {
+    std::vector<char16_t> chars;
+    appendUnicodeString(shortLength, chars);
+    return QString(reinterpret_cast<const QChar*>(chars.data()), qsizetype(chars.size()));
 }
 
 } // namespace kestrel::xls

@@ -84,10 +84,12 @@ public:
     void skip(std::size_t count);
     // count bytes as they are, across fragment boundaries.
     QByteArray bytes(std::size_t count);
-    // count characters, 16-bit ones when highByte is set, else the low bytes of UTF-16.
-    QString chars(std::size_t count, bool highByte);
+    // count characters, 16-bit ones when highByte is set, else the low bytes of UTF-16,
+    // appended to out.
+    void appendChars(std::size_t count, bool highByte, std::vector<char16_t>& out);
     // BIFF8 XLUnicodeString: a 16-bit (or 8-bit, when shortLength) count, a flags byte and
     // the characters, skipping rich-text runs and phonetic data when present.
+    void appendUnicodeString(bool shortLength, std::vector<char16_t>& out);
     QString unicodeString(bool shortLength);
 
 private:

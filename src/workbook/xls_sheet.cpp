@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::uint16_t kSubstreamWorksheet = 0x0010;
 constexpr std::uint16_t kWsBoolDialog = 0x0010;
-constexpr std::size_t kNoPending = std::numeric_limits<std::size_t>::max();
 
 double decodeRk(std::uint32_t rk) {
     double value = 0.0;
@@ -31,16 +30,30 @@ void require(const Fragment& body, std::size_t size) {
     }
 }
 
+// Reads a worksheet in two walks over its records: the first counts each row's cells, so that
+// the second puts every cell straight into its row's place in storage of the exact size.
 class SheetReader {
 public:
     SheetReader(RecordStream& stream, const SheetContext& context)
-        : m_stream(stream), m_context(context) {}
+        : m_stream(stream), m_context(context), m_rowFill(kRows + 1, 0) {}
 
     SheetCells read(std::size_t offset) {
+        walk(offset);
+        allocate();
+        m_counting = false;
+        walk(offset);
+        settleRows();
+        return std::move(m_result);
+    }
+
+private:
+    static constexpr std::size_t kRows = 65536;
+    static constexpr std::uint16_t kColumns = 256;
+
+    void walk(std::size_t offset) {
         m_stream.seek(offset);
-        // The smallest cell record, RK, takes 14 bytes; reserving for what the rest of the
-        // stream could hold touches no memory until cells are stored.
-        m_result.cells.reserve((m_stream.size() - std::min(offset, m_stream.size())) / 14);
+        m_codePage.reset();
+        m_pendingString = SheetCells::kNone;
         Record rec;
         if (!m_stream.next(rec) || rec.id != record::kBof) {
             damaged();
@@ -60,11 +73,8 @@ public:
                 handle(rec);
             }
         }
-        finish();
-        return std::move(m_result);
     }
 
-private:
     void handle(const Record& rec) {
         const Fragment& body = rec.body;
         switch (rec.id) {
@@ -103,9 +113,6 @@ private:
             formulaString(rec);
             break;
         case record::kBlank:
-            require(body, 6);
-            noteRow(readU16(body.data));
-            break;
         case record::kMulBlank:
             require(body, 6);
             noteRow(readU16(body.data));
@@ -128,22 +135,28 @@ private:
 
     void noteRow(std::uint16_t row) { m_result.lastRow = std::max(m_result.lastRow, row + 1); }
 
-    StoredCell& push(std::uint16_t row, std::uint16_t column, StoredCell::Kind kind) {
+    // Counts the cell in the first walk, stores it in the second; gives its index then.
+    std::size_t push(std::uint16_t row, std::uint16_t column, StoredCell::Kind kind, double value) {
         noteRow(row);
-        StoredCell cell;
-        cell.key = StoredCell::makeKey(row, column);
-        cell.kind = kind;
-        if (!m_result.cells.empty() && cell.key <= m_result.cells.back().key) {
-            m_sorted = false;
+        if (column >= kColumns) {
+            return SheetCells::kNone; // beyond the worksheet's columns: no cell can show it
         }
-        m_result.cells.push_back(cell);
-        return m_result.cells.back();
+        std::uint32_t& fill = m_rowFill[row];
+        if (m_counting) {
+            ++fill;
+            return SheetCells::kNone;
+        }
+        const std::vector<std::uint32_t>& rowStart = m_result.rowStart;
+        if (std::size_t(row) + 1 >= rowStart.size() || fill >= rowStart[std::size_t(row) + 1]) {
+            damaged(); // both walks read the same records, so this cannot happen
+        }
+        m_result.tags[fill] = static_cast<std::uint16_t>(column | (kind << 8));
+        m_result.values[fill] = value;
+        return fill++;
     }
 
-    StoredCell& addCell(const Fragment& body, StoredCell::Kind kind, std::uint8_t code = 0) {
-        StoredCell& cell = push(readU16(body.data), readU16(body.data + 2), kind);
-        cell.code = code;
-        return cell;
+    std::size_t addCell(const Fragment& body, StoredCell::Kind kind, double value) {
+        return push(readU16(body.data), readU16(body.data + 2), kind, value);
     }
 
     bool isDateXf(std::uint16_t xf) const {
@@ -152,21 +165,11 @@ private:
     }
 
     void addNumber(std::uint16_t row, std::uint16_t column, std::uint16_t xf, double value) {
-        StoredCell& cell = push(row, column, isDateXf(xf) ? StoredCell::Date : StoredCell::Number);
-        cell.number = value;
+        push(row, column, isDateXf(xf) ? StoredCell::Date : StoredCell::Number, value);
     }
 
     void addNumber(const Fragment& body, double value) {
         addNumber(readU16(body.data), readU16(body.data + 2), readU16(body.data + 4), value);
-    }
-
-    void addText(const Fragment& body, std::uint32_t textIndex) {
-        addCell(body, StoredCell::Text).setTextIndex(textIndex);
-    }
-
-    std::uint32_t appendString(QString text) {
-        m_context.strings->push_back(std::move(text));
-        return static_cast<std::uint32_t>(m_context.strings->size() - 1);
     }
 
     void mulRk(const Fragment& body) {
@@ -190,37 +193,46 @@ private:
         if (index >= m_context.sharedStringCount) {
             damaged();
         }
-        addText(body, index);
+        addCell(body, StoredCell::Text, index);
     }
 
-    QString readCellText(FragmentReader& reader) {
+    // Adds the text at the reader to the workbook's texts; gives its index.
+    std::uint32_t addCellText(FragmentReader& reader) {
+        TextPool& texts = *m_context.strings;
         if (m_context.biff8) {
-            return reader.unicodeString(false);
+            reader.appendUnicodeString(false, texts.characters());
+            return texts.add();
         }
         const QByteArray bytes = reader.bytes(reader.u16());
-        return m_codePage ? decodeCodePage(bytes, *m_codePage) : m_context.text->decode(bytes);
+        return texts.add(m_codePage ? decodeCodePage(bytes, *m_codePage)
+                                    : m_context.text->decode(bytes));
     }
 
+    // The text is read in the second walk only; the first leaves its CONTINUE records to the
+    // walk, which passes over them.
     void label(const Record& rec) {
         require(rec.body, 8);
-        const std::vector<Fragment> fragments = m_stream.withContinues(rec);
-        FragmentReader reader(fragments);
-        reader.skip(6);
-        addText(rec.body, appendString(readCellText(reader)));
+        std::uint32_t text = 0;
+        if (!m_counting) {
+            const std::vector<Fragment> fragments = m_stream.withContinues(rec);
+            FragmentReader reader(fragments);
+            reader.skip(6);
+            text = addCellText(reader);
+        }
+        addCell(rec.body, StoredCell::Text, text);
     }
 
     void formula(const Fragment& body) {
         require(body, 14);
         const unsigned char* result = body.data + 6;
-        m_pendingString = kNoPending;
+        m_pendingString = SheetCells::kNone;
         if (readU16(result + 6) != 0xFFFF) {
             addNumber(body, readF64(result));
             return;
         }
         switch (result[0]) {
         case 0: // the text follows in a STRING record
-            addText(body, emptyString());
-            m_pendingString = m_result.cells.size() - 1;
+            m_pendingString = addCell(body, StoredCell::Text, emptyString());
             break;
         case 1:
             addCell(body, StoredCell::Boolean, result[2] ? 1 : 0);
@@ -229,7 +241,7 @@ private:
             addCell(body, StoredCell::Error, result[2]);
             break;
         case 3:
-            addText(body, emptyString());
+            addCell(body, StoredCell::Text, emptyString());
             break;
         default:
             noteRow(readU16(body.data));
@@ -238,93 +250,136 @@ private:
     }
 
     void formulaString(const Record& rec) {
+        if (m_counting) {
+            return;
+        }
         const std::vector<Fragment> fragments = m_stream.withContinues(rec);
-        if (m_pendingString == kNoPending) {
+        if (m_pendingString == SheetCells::kNone) {
             return;
         }
         FragmentReader reader(fragments);
-        m_result.cells[m_pendingString].setTextIndex(appendString(readCellText(reader)));
-        m_pendingString = kNoPending;
+        m_result.values[m_pendingString] = addCellText(reader);
+        m_pendingString = SheetCells::kNone;
     }
 
     std::uint32_t emptyString() {
+        if (m_counting) {
+            return 0;
+        }
         if (!m_emptyString) {
-            m_emptyString = appendString(QString());
+            m_emptyString = m_context.strings->add();
         }
         return *m_emptyString;
     }
 
-    void finish() {
-        std::vector<StoredCell>& cells = m_result.cells;
-        if (!m_sorted) {
-            sortCells(cells);
+    // Sizes the storage by the counts of the first walk; m_rowFill then holds where each row's
+    // next cell goes.
+    void allocate() {
+        std::size_t rows = kRows;
+        while (rows > 0 && m_rowFill[rows - 1] == 0) {
+            --rows;
         }
-        // No shrink_to_fit: the capacity reserved beyond the cells was never touched and holds
-        // no memory, while a shrinking copy would hold the cells twice at the peak.
-        const std::uint32_t rows = cells.empty() ? 0 : (cells.back().key >> 16) + 1;
-        m_result.rowStart.assign(rows + 1, 0);
-        std::size_t next = 0;
-        for (std::uint32_t row = 0; row <= rows; ++row) {
-            while (next < cells.size() && (cells[next].key >> 16) < row) {
-                ++next;
-            }
-            m_result.rowStart[row] = static_cast<std::uint32_t>(next);
+        std::vector<std::uint32_t>& rowStart = m_result.rowStart;
+        rowStart.assign(rows + 1, 0);
+        std::uint32_t total = 0;
+        for (std::size_t row = 0; row < rows; ++row) {
+            rowStart[row] = total;
+            total += m_rowFill[row];
+            m_rowFill[row] = rowStart[row];
         }
+        rowStart[rows] = total;
+        m_result.tags.resize(total);
+        m_result.values.resize(total);
     }
 
-    static bool byKey(const StoredCell& a, const StoredCell& b) { return a.key < b.key; }
+    int columnAt(std::size_t index) const { return m_result.tags[index] & 0xFF; }
 
-    // Sorts by row and column; a cell written twice keeps its last record. Writers put rows in
-    // order but not always the cells of a row: those are sorted row by row, which needs no copy
-    // of the whole sheet.
-    static void sortCells(std::vector<StoredCell>& cells) {
-        const auto rowOf = [](const StoredCell& cell) { return cell.key >> 16; };
-        const bool rowsInOrder = std::is_sorted(
-            cells.begin(), cells.end(),
-            [&](const StoredCell& a, const StoredCell& b) { return rowOf(a) < rowOf(b); });
-        if (rowsInOrder) {
-            for (auto begin = cells.begin(); begin != cells.end();) {
-                const auto end = std::find_if(begin, cells.end(), [&](const StoredCell& cell) {
-                    return rowOf(cell) != rowOf(*begin);
-                });
-                std::stable_sort(begin, end, byKey);
-                begin = end;
+    bool rowInOrder(std::size_t begin, std::size_t end) const {
+        for (std::size_t i = begin + 1; i < end; ++i) {
+            if (columnAt(i - 1) >= columnAt(i)) {
+                return false;
             }
-        } else {
-            std::stable_sort(cells.begin(), cells.end(), byKey);
         }
+        return true;
+    }
+
+    // Sorts a row's cells by column where the file did not, a cell written twice keeping its
+    // last record, and closes the gaps this leaves.
+    void settleRows() {
+        std::vector<std::uint32_t>& rowStart = m_result.rowStart;
+        const std::size_t rows = rowStart.empty() ? 0 : rowStart.size() - 1;
         std::size_t kept = 0;
-        for (const StoredCell& cell : cells) {
-            if (kept > 0 && cells[kept - 1].key == cell.key) {
-                cells[kept - 1] = cell;
-            } else {
-                cells[kept++] = cell;
+        for (std::size_t row = 0; row < rows; ++row) {
+            const std::size_t begin = rowStart[row];
+            std::size_t end = rowStart[row + 1];
+            if (!rowInOrder(begin, end)) {
+                end = sortRow(begin, end);
             }
+            if (kept != begin) {
+                std::copy(m_result.tags.begin() + std::ptrdiff_t(begin),
+                          m_result.tags.begin() + std::ptrdiff_t(end),
+                          m_result.tags.begin() + std::ptrdiff_t(kept));
+                std::copy(m_result.values.begin() + std::ptrdiff_t(begin),
+                          m_result.values.begin() + std::ptrdiff_t(end),
+                          m_result.values.begin() + std::ptrdiff_t(kept));
+            }
+            rowStart[row] = static_cast<std::uint32_t>(kept);
+            kept += end - begin;
         }
-        cells.resize(kept);
+        if (rows > 0) {
+            rowStart[rows] = static_cast<std::uint32_t>(kept);
+        }
+        m_result.tags.resize(kept);
+        m_result.values.resize(kept);
+    }
+
+    // Gives the new end of the row.
+    std::size_t sortRow(std::size_t begin, std::size_t end) {
+        struct Entry {
+            std::uint16_t tag;
+            double value;
+        };
+        std::vector<Entry> entries;
+        entries.reserve(end - begin);
+        for (std::size_t i = begin; i < end; ++i) {
+            entries.push_back({m_result.tags[i], m_result.values[i]});
+        }
+        const auto column = [](const Entry& entry) { return entry.tag & 0xFF; };
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&](const Entry& a, const Entry& b) { return column(a) < column(b); });
+        std::size_t out = begin;
+        for (const Entry& entry : entries) {
+            if (out > begin && columnAt(out - 1) == column(entry)) {
+                --out; // the later record of the same cell wins
+            }
+            m_result.tags[out] = entry.tag;
+            m_result.values[out] = entry.value;
+            ++out;
+        }
+        return out;
     }
 
     RecordStream& m_stream;
     const SheetContext& m_context;
+    bool m_counting = true;
+    // Per row: its cells counted in the first walk, then where its next cell goes.
+    std::vector<std::uint32_t> m_rowFill;
     std::optional<int> m_codePage; // from the worksheet's own CODEPAGE record
     SheetCells m_result;
-    bool m_sorted = true;
-    std::size_t m_pendingString = kNoPending;
+    std::size_t m_pendingString = SheetCells::kNone;
     std::optional<std::uint32_t> m_emptyString;
 };
 
 } // namespace
 
-const StoredCell* SheetCells::find(std::uint32_t row, std::uint32_t column) const {
-    if (std::size_t(row) + 1 >= rowStart.size()) {
-        return nullptr;
-    }
-    const auto begin = cells.begin() + rowStart[row];
-    const auto end = cells.begin() + rowStart[row + 1];
-    const std::uint32_t key = StoredCell::makeKey(row, column);
-    const auto it = std::lower_bound(
-        begin, end, key, [](const StoredCell& cell, std::uint32_t k) { return cell.key < k; });
-    return it != end && it->key == key ? &*it : nullptr;
+std::size_t SheetCells::find(std::uint32_t row, std::uint32_t column) const {
+    const auto begin = tags.begin() + std::ptrdiff_t(rowBegin(row));
+    const auto end = tags.begin() + std::ptrdiff_t(rowEnd(row));
+    const auto it = std::lower_bound(begin, end, column, [](std::uint16_t tag, std::uint32_t c) {
+        return std::uint32_t(tag & 0xFF) < c;
+    });
+    return it != end && std::uint32_t(*it & 0xFF) == column ? std::size_t(it - tags.begin())
+                                                            : kNone;
 }
 
 SheetCells readSheet(RecordStream& stream, std::size_t offset, const SheetContext& context) {

@@ -14,6 +14,7 @@ namespace {
 
 // Larger than any template; bounds the memory a wrong file can take.
 constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
+constexpr qint64 kMapFromSize = qint64(4) * 1024 * 1024;
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
 
@@ -69,28 +70,48 @@ CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
     if (const CellValue* set = m_overrides.find(sheet, row, column)) {
         return *set;
     }
-    const StoredCell* stored =
-        worksheet(sheet).cells.find(std::uint32_t(row - 1), std::uint32_t(column - 1));
-    if (!stored) {
+    const SheetCells& cells = worksheet(sheet).cells;
+    const std::size_t index = cells.find(std::uint32_t(row - 1), std::uint32_t(column - 1));
+    if (index == SheetCells::kNone) {
         return CellValue::blank();
     }
-    return storedValue(*stored);
+    return storedValue(cells.at(index));
+}
+
+void XlsWorkbook::fillView(const StoredCell& stored, CellView& view) const {
+    view.column = stored.column + 1;
+    switch (stored.kind) {
+    case StoredCell::Number:
+        view.type = CellValue::Type::Number;
+        view.number = stored.value;
+        return;
+    case StoredCell::Date: {
+        const CellValue date = dateTimeFromSerial(stored.value, m_book.date1904);
+        view.type = date.type; // a serial no date can show stays a number
+        view.number = date.number;
+        view.date = date.date;
+        view.time = date.time;
+        return;
+    }
+    case StoredCell::Text:
+        view.type = CellValue::Type::Text;
+        view.text = m_book.strings.at(stored.textIndex());
+        return;
+    case StoredCell::Boolean:
+        view.type = CellValue::Type::Boolean;
+        view.boolean = stored.code() != 0;
+        return;
+    case StoredCell::Error:
+        view.type = CellValue::Type::Error;
+        view.errorCode = stored.code();
+        return;
+    }
 }
 
 CellValue XlsWorkbook::storedValue(const StoredCell& stored) const {
-    switch (stored.kind) {
-    case StoredCell::Number:
-        return CellValue::fromNumber(stored.number);
-    case StoredCell::Date:
-        return dateTimeFromSerial(stored.number, m_book.date1904);
-    case StoredCell::Text:
-        return CellValue::fromText(m_book.strings[stored.textIndex()]);
-    case StoredCell::Boolean:
-        return CellValue::fromBoolean(stored.code != 0);
-    case StoredCell::Error:
-        return CellValue::fromError(stored.code);
-    }
-    return CellValue::blank();
+    CellView view;
+    fillView(stored, view);
+    return view.value();
 }
 
 void XlsWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) const {
@@ -100,17 +121,25 @@ void XlsWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit)
         return;
     }
     const SheetCells& cells = worksheet(sheet).cells;
-    const auto index = std::size_t(row - 1);
-    if (index + 1 >= cells.rowStart.size()) {
+    const auto index = std::uint32_t(row - 1);
+    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
+        const StoredCell stored = cells.at(i);
+        visit(stored.column + 1, storedValue(stored));
+    }
+}
+
+void XlsWorkbook::readRow(int sheet, int row, RowCells& out) const {
+    checkPosition(sheet, row, 1);
+    if (!m_overrides.isEmpty()) {
+        Workbook::readRow(sheet, row, out); // merges the values set by the run
         return;
     }
-    for (std::uint32_t i = cells.rowStart[index]; i < cells.rowStart[index + 1]; ++i) {
-        const StoredCell& stored = cells.cells[i];
-        const int column = int(stored.key & 0xFFFF) + 1;
-        if (column > kMaxColumns) {
-            break; // sorted by column: the rest lie beyond the worksheet's columns too
-        }
-        visit(column, storedValue(stored));
+    out.clear();
+    const SheetCells& cells = worksheet(sheet).cells;
+    const auto index = std::uint32_t(row - 1);
+    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
+        const StoredCell stored = cells.at(i);
+        fillView(stored, out.add(0, CellValue::Type::Blank));
     }
 }
 
@@ -124,7 +153,13 @@ void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value
 
 namespace {
 
-// Takes the bytes by value so that a file read here is freed once its stream is copied out.
+bool refersInto(const QByteArray& part, const QByteArray& whole) {
+    const char* begin = whole.constData();
+    return part.constData() >= begin && part.constData() < begin + whole.size();
+}
+
+// Takes the bytes by value so that a file read here is freed as soon as nothing refers to it:
+// once its workbook stream is copied out, or, when the stream is read in place, after parsing.
 std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, int ansiCodePage) {
     if (bytes.isEmpty()) {
         throw workbookOpenError(
@@ -136,9 +171,13 @@ std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, i
     const QByteArray head = bytes.left(8);
     try {
         QByteArray stream = xls::extractWorkbookStream(bytes);
+        if (!refersInto(stream, bytes)) {
+            bytes = QByteArray();
+        }
+        xls::ParsedWorkbook parsed = xls::parseWorkbookStream(stream, ansiCodePage);
+        stream = QByteArray();
         bytes = QByteArray();
-        return std::make_unique<xls::XlsWorkbook>(name,
-                                                  xls::parseWorkbookStream(stream, ansiCodePage));
+        return std::make_unique<xls::XlsWorkbook>(name, std::move(parsed));
     } catch (const xls::FormatError& error) {
         throw workbookOpenError(name, faultText(error.fault, head));
     } catch (const std::bad_alloc&) {
@@ -162,6 +201,17 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, int ansiCodePage)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+    }
+    // A large file is mapped: its pages are read in place rather than copied first, which
+    // saves about a quarter of the time to open it. It is unmapped when the file is closed on
+    // return; the workbook keeps nothing of it. Small files are read, since on some systems a
+    // mapped file cut short by another program while being read ends the process.
+    if (file.size() >= kMapFromSize) {
+        if (const uchar* mapped = file.map(0, file.size())) {
+            return openFromBytes(
+                QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size()), path,
+                ansiCodePage);
+        }
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {

@@ -20,8 +20,10 @@ public:
     void setCell(int sheet, int row, int column, const CellValue& value) override;
     std::optional<int> assumedCodePage() const override { return m_book.assumedCodePage; }
     void forEachCellInRow(int sheet, int row, const CellVisitor& visit) const override;
+    void readRow(int sheet, int row, RowCells& cells) const override;
 
 private:
+    void fillView(const StoredCell& stored, CellView& view) const;
     CellValue storedValue(const StoredCell& stored) const;
     const ParsedSheet& worksheet(int sheet) const;
     void checkPosition(int sheet, int row, int column) const;

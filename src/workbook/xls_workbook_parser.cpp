@@ -157,7 +157,6 @@ private:
                 m_book.worksheets.push_back(ParsedSheet{std::move(entry.name), std::move(cells)});
             }
         }
-        m_book.strings.shrink_to_fit();
         m_book.assumedCodePage = m_text.assumedCodePageUsed();
     }
 

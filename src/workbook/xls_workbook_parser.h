@@ -21,7 +21,7 @@ struct ParsedWorkbook {
     bool date1904 = false;
     // Set when the file names no code page for its 8-bit texts and some were not plain ASCII.
     std::optional<int> assumedCodePage;
-    std::vector<QString> strings;
+    TextPool strings;
     std::vector<ParsedSheet> worksheets;
 };
 

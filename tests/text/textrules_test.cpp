@@ -6,6 +6,14 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
 using namespace kestrel;
 
 namespace {
@@ -168,6 +176,60 @@ TEST(CellToText, FifteenDigitTiesRoundAwayFromZero) {
     // Not a tie: rounded to the nearest.
     EXPECT_EQ(text(CellValue::fromNumber(1000000000000004.0), kChina), QStringLiteral("1E15"));
     EXPECT_EQ(text(CellValue::fromNumber(0.1 + 0.2), kChina), QStringLiteral("0.3"));
+}
+
+// The C library's correctly rounded 15 digits; nullopt for a value exactly halfway between two
+// 15-digit values (rounded away from zero here, to even there: see the test above).
+std::optional<double> fifteenDigitValue(double value) {
+    char near[64];
+    std::snprintf(near, sizeof near, "%.16e", value);
+    const char* digits = near + (value < 0 ? 1 : 0);
+    if (digits[16] == '5' && digits[17] == '0') {
+        std::vector<char> exact(1100);
+        std::snprintf(exact.data(), exact.size(), "%.1000e", value);
+        const std::string text(exact.data());
+        const std::size_t ePos = text.find('e');
+        const std::size_t first = value < 0 ? 1 : 0;
+        if (text[first + 16] == '5' && text.find_first_not_of('0', first + 17) >= ePos)
+            return std::nullopt;
+    }
+    char rounded[64];
+    std::snprintf(rounded, sizeof rounded, "%.14e", value);
+    return std::strtod(rounded, nullptr);
+}
+
+TEST(CellToText, NumbersRoundToFifteenDigitsLikeTheCLibrary) {
+    std::mt19937_64 random(20261209);
+    std::vector<double> values;
+    for (int i = 0; i < 20000; ++i) {
+        std::uint64_t bits = random();
+        double any = 0;
+        std::memcpy(&any, &bits, sizeof any);
+        if (std::isfinite(any))
+            values.push_back(any);
+        const double scale = std::pow(10.0, double(random() % 7));
+        values.push_back(double(random() % 1000000000000000ull) / scale);   // amounts as entered
+        values.push_back(double(random() % 100000000000000000ull) / scale); // 16 and 17 digits
+        values.push_back(double(random() % 1000000) / 100.0 * 1.000001);
+        values.push_back(std::ldexp(double(random() % 1000), -1070)); // subnormal
+    }
+    for (double value : {0.1, 0.3, 999999999999999.9, 9.999999999999999e22, 1e15 - 0.5,
+                         123456789012345.67, 0.00001, 0.0000099999999999999995})
+        values.push_back(value);
+    for (double magnitude : values) {
+        for (double value : {magnitude, -magnitude}) {
+            const std::optional<double> expected = fifteenDigitValue(value);
+            if (!expected || value == 0.0)
+                continue;
+            const QString text = formatNumber(value, QLocale::c());
+            ASSERT_EQ(*expected, text.toDouble())
+                << text.toStdString() << " for " << QString::number(value, 'g', 17).toStdString();
+            ASSERT_FALSE(text.contains(QLatin1Char('e'))); // only Excel's capital E
+            std::string utf8;
+            appendNumberText(utf8, value, ",");
+            ASSERT_EQ(formatNumber(value, kGermany).toStdString(), utf8);
+        }
+    }
 }
 
 TEST(ParseNumber, ShapesAcceptedAndRefused) {

@@ -3,6 +3,7 @@
 // answers differently on purpose, the rule or the case below says why and checks this reader's
 // answer instead.
 #include "corpus_support.h"
+#include "row_view_check.h"
 #include "test_paths.h"
 #include "text/errors.h"
 #include "workbook/package_cells.h"
@@ -300,8 +301,10 @@ void expectWorkbook(const QString& file, const QJsonObject& json, const QString&
     const Epoch epoch = epochOf(json, file.endsWith(QLatin1String(".ods")));
     const std::vector<QJsonObject> sheets = expectedWorksheets(json);
     ASSERT_EQ(int(sheets.size()), book->worksheetCount());
-    for (std::size_t i = 0; i < sheets.size(); ++i)
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
         expectSheet(*book, int(i) + 1, sheets[i], epoch, file);
+        kestrel::test::expectRowsReadAsCells(*book, int(i) + 1);
+    }
 }
 
 // Files read differently from the oracle, each with a test of its own below.

@@ -2,6 +2,7 @@
 // from it. Where this reader answers differently on purpose, the case says why and checks
 // this reader's answer instead.
 #include "corpus_support.h"
+#include "row_view_check.h"
 #include "test_paths.h"
 #include "text/errors.h"
 #include "workbook/workbook.h"
@@ -222,6 +223,7 @@ TEST_P(CorpusFile, ReadsAsExpected) {
     ASSERT_EQ(int(sheets.size()), book->worksheetCount());
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         expectSheet(*book, int(i) + 1, sheets[i], date1904);
+        kestrel::test::expectRowsReadAsCells(*book, int(i) + 1);
     }
 }
 

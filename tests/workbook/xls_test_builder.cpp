@@ -141,7 +141,7 @@ QByteArray workbookStream(const WorkbookSpec& layout) {
     return globals(offsets) + sheets;
 }
 
-QByteArray compoundFile(const QByteArray& stream, const QString& streamName) {
+QByteArray compoundFile(const QByteArray& stream, const QString& streamName, bool scattered) {
     constexpr std::uint32_t kEnd = 0xFFFFFFFE;
     constexpr std::uint32_t kFree = 0xFFFFFFFF;
     constexpr std::uint32_t kFatSector = 0xFFFFFFFD;
@@ -163,8 +163,17 @@ QByteArray compoundFile(const QByteArray& stream, const QString& streamName) {
         fat[i] = kFatSector;
     }
     fat[dirSector] = kEnd;
+    // Where the stream's sector i lies in the file.
+    const auto place = [&](std::uint32_t i) {
+        return firstStream + (scattered ? streamSectors - 1 - i : i);
+    };
     for (std::uint32_t i = 0; i < streamSectors; ++i) {
-        fat[firstStream + i] = i + 1 == streamSectors ? kEnd : firstStream + i + 1;
+        fat[place(i)] = i + 1 == streamSectors ? kEnd : place(i + 1);
+    }
+    QByteArray sectors(data.size(), '\0');
+    for (std::uint32_t i = 0; i < streamSectors; ++i) {
+        sectors.replace(qsizetype(place(i) - firstStream) * 512, 512,
+                        data.mid(qsizetype(i) * 512, 512));
     }
 
     QByteArray header("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
@@ -195,11 +204,11 @@ QByteArray compoundFile(const QByteArray& stream, const QString& streamName) {
         return entry;
     };
     QByteArray directory = dirEntry(QStringLiteral("Root Entry"), 5, 1, kEnd, 0) +
-                           dirEntry(streamName, 2, 0xFFFFFFFF, firstStream,
+                           dirEntry(streamName, 2, 0xFFFFFFFF, place(0),
                                     std::uint32_t(std::max<qsizetype>(stream.size(), 4096)));
     directory +=
         dirEntry(QString(), 0, 0xFFFFFFFF, 0, 0) + dirEntry(QString(), 0, 0xFFFFFFFF, 0, 0);
-    return header + fatBytes + directory + data;
+    return header + fatBytes + directory + sectors;
 }
 
 } // namespace kestrel::test

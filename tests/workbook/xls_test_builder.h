@@ -52,8 +52,10 @@ QByteArray workbookStream(const WorkbookSpec& layout);
 QByteArray xfRecords(const std::vector<std::uint16_t>& formatIds);
 QByteArray formatRecord(std::uint16_t id, const QString& code);
 
-// An OLE2 compound file (version 3, 512-byte sectors) holding one stream.
+// An OLE2 compound file (version 3, 512-byte sectors) holding one stream; its sectors follow
+// each other, or lie in the file in reverse order when scattered is set.
 QByteArray compoundFile(const QByteArray& stream,
-                        const QString& streamName = QStringLiteral("Workbook"));
+                        const QString& streamName = QStringLiteral("Workbook"),
+                        bool scattered = false);
 
 } // namespace kestrel::test

@@ -1,5 +1,7 @@
 // kestrel-xlsdump as IT staff run it: its output lines, escapes and exit codes.
 #include "test_paths.h"
+#include "text/textrules.h"
+#include "workbook/workbook.h"
 #include "xls_test_builder.h"
 
 #include <QFile>
@@ -69,6 +71,50 @@ TEST(XlsDump, PrintsEveryValueCellInRowThenColumnOrder) {
     const DumpResult second = dump({path, QStringLiteral("2")});
     EXPECT_EQ(0, second.exitCode);
     EXPECT_EQ(QByteArray("rows\t1\n1\t1\tnumber\t100\n"), second.out);
+}
+
+// Enough rows for the dump to split them between two threads: every line in order, each value
+// as the cell-to-text rule gives it.
+TEST(XlsDump, ManyRowsComeOutInOrderInEveryLocale) {
+    constexpr int kRows = 9001;
+    const std::vector<QString> texts{QStringLiteral("青雁"), QStringLiteral("a\\b"),
+                                     QStringLiteral("Ω")};
+    WorkbookSpec layout;
+    layout.globals = xfRecords({0, 22});
+    QByteArray strings = le32(3) + le32(3);
+    for (const QString& text : texts)
+        strings += unicodeString(text);
+    layout.afterSheets = record(0x00FC, strings);
+    QByteArray cells;
+    for (int row = 0; row < kRows; ++row) {
+        const auto r = std::uint16_t(row);
+        cells += numberCell(r, 0, row + 0.25) + labelSstCell(r, 1, std::uint32_t(row % 3)) +
+                 numberCell(r, 4, 45000 + row / 7 + (row % 86400) / 86400.0, 1);
+    }
+    layout.sheets.push_back({QStringLiteral("Big"), 0, cells});
+    QTemporaryDir dir;
+    const QString path =
+        writeFile(dir, QStringLiteral("big.xls"), compoundFile(workbookStream(layout)));
+    const auto book = kestrel::openXlsWorkbook(path);
+    for (const char* name : {"C", "de_DE.UTF-8", "zh_CN.UTF-8"}) {
+        const QLocale locale(QString::fromLatin1(name).section(QLatin1Char('.'), 0, 0));
+        QByteArray expected = "rows\t" + QByteArray::number(kRows) + '\n';
+        for (int row = 1; row <= kRows; ++row) {
+            const QByteArray prefix = QByteArray::number(row) + '\t';
+            expected += prefix + "1\tnumber\t" +
+                        kestrel::cellToText(book->cell(1, row, 1), locale).toUtf8() + '\n';
+            expected += prefix + "2\ttext\t" +
+                        QString(texts[std::size_t(row - 1) % 3])
+                            .replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+                            .toUtf8() +
+                        '\n';
+            expected += prefix + "5\tdate\t" +
+                        kestrel::cellToText(book->cell(1, row, 5), locale).toUtf8() + '\n';
+        }
+        const DumpResult run = dump({path}, QString::fromLatin1(name));
+        EXPECT_EQ(0, run.exitCode) << run.err.constData();
+        EXPECT_TRUE(run.out == expected) << name;
+    }
 }
 
 TEST(XlsDump, BadFilesAndMissingSheetsExitWithTwo) {
