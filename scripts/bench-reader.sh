@@ -16,7 +16,7 @@ python=/usr/bin/python3 # Debian's, with python3-xlwt and python3-xlrd
 
 cmake --preset release -B "$build_dir" >/dev/null
 targets=(kestrel-bench-xls-read)
-if cmake --build "$build_dir" --target help | grep -q '^kestrel-bench-freexl:'; then
+if cmake --build "$build_dir" --target help | grep '^kestrel-bench-freexl:' >/dev/null; then
     targets+=(kestrel-bench-freexl)
 fi
 cmake --build "$build_dir" --target "${targets[@]}" --parallel 2 >/dev/null
