@@ -4,6 +4,8 @@
 #include "text/errors.h"
 
 #include <QSqlDriver>
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -56,9 +58,47 @@ struct DirectInsert::Private {
     // Per bound position, the UTF-8 form of its latest plain ASCII text: SQLite would otherwise
     // allocate a converted copy of every text it is handed as UTF-16.
     std::vector<std::string> narrowed;
+    // Per position, the value bound now. An import writes the same constants into every row:
+    // a value already bound is not bound again (each bind takes SQLite's connection lock), and
+    // the copy kept here keeps a text SQLite points to alive.
+    std::vector<QVariant> bound;
 
     int bindText(int position, const QString& text);
+    void forgetBindings() { std::fill(bound.begin(), bound.end(), QVariant()); }
 };
+
+namespace {
+
+// True when binding b where a is bound changes nothing: the same type and the same value, a
+// text by its shared data (a text cannot change while it is shared).
+bool sameBinding(const QVariant& a, const QVariant& b) {
+    if (a.metaType() != b.metaType() || a.isNull() != b.isNull())
+        return false;
+    if (a.isNull())
+        return true;
+    switch (a.metaType().id()) {
+    case QMetaType::QString: {
+        const auto& x = *static_cast<const QString*>(a.constData());
+        const auto& y = *static_cast<const QString*>(b.constData());
+        return x.isNull() == y.isNull() && x.size() == y.size() &&
+               (x.isEmpty() || x.constData() == y.constData());
+    }
+    case QMetaType::Int:
+    case QMetaType::Bool:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+        return a.toLongLong() == b.toLongLong();
+    case QMetaType::Double: {
+        const double x = a.toDouble();
+        const double y = b.toDouble();
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 int DirectInsert::Private::bindText(int position, const QString& text) {
     // Sized once when prepared: growing would move short texts bound before out of place.
@@ -85,7 +125,9 @@ std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, co
         sqlite3_finalize(d->statement);
         throw sqliteError(db);
     }
-    d->narrowed.resize(static_cast<std::size_t>(sqlite3_bind_parameter_count(d->statement)));
+    const auto parameters = static_cast<std::size_t>(sqlite3_bind_parameter_count(d->statement));
+    d->narrowed.resize(parameters);
+    d->bound.resize(parameters);
     return std::unique_ptr<DirectInsert>(new DirectInsert(std::move(d)));
 }
 
@@ -94,6 +136,9 @@ DirectInsert::~DirectInsert() {
 }
 
 void DirectInsert::bind(int position, const QVariant& value) {
+    QVariant& bound = d->bound.at(static_cast<std::size_t>(position - 1));
+    if (sameBinding(bound, value))
+        return;
     int rc = SQLITE_OK;
     const int type = value.metaType().id();
     if (value.isNull() ||
@@ -112,8 +157,13 @@ void DirectInsert::bind(int position, const QVariant& value) {
         rc = sqlite3_bind_text16(d->statement, position, text.utf16(), int(text.size() * 2),
                                  SQLITE_TRANSIENT);
     }
-    if (rc != SQLITE_OK)
-        throw sqliteError(d->db);
+    if (rc != SQLITE_OK) {
+        const DatabaseError error = sqliteError(d->db);
+        sqlite3_clear_bindings(d->statement); // every position NULL, as forgotten here
+        d->forgetBindings();
+        throw error;
+    }
+    bound = value;
 }
 
 void DirectInsert::exec() {
@@ -122,10 +172,10 @@ void DirectInsert::exec() {
         const DatabaseError error = sqliteError(d->db);
         sqlite3_reset(d->statement);
         sqlite3_clear_bindings(d->statement);
+        d->forgetBindings();
         throw error;
     }
-    sqlite3_reset(d->statement);
-    sqlite3_clear_bindings(d->statement);
+    sqlite3_reset(d->statement); // the bindings stay for the next row
 }
 
 namespace {

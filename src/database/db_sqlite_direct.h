@@ -23,8 +23,8 @@ public:
     DirectInsert& operator=(const DirectInsert&) = delete;
 
     // Binds a value in the form Qt's driver binds it: a null (or null text) as NULL, integers,
-    // booleans and doubles as numbers, everything else as text. Texts are not copied: they must
-    // live until exec() returns.
+    // booleans and doubles as numbers, everything else as text. Bindings stay from one exec()
+    // to the next: a value the same as the one bound at its position is not bound again.
     void bind(int position, const QVariant& value);
     // Runs the insert and readies it for the next row. Throws DatabaseError with SQLite's
     // message, as the Qt driver reports it.

@@ -169,4 +169,43 @@ TEST(DirectColumnScan, ReportsTheDatabasesMessage) {
     }
 }
 
+// Bindings stay from row to row: whatever each row binds, each row stores its own values.
+TEST(DirectInsertRows, EachRowStoresWhatItBound) {
+    SqliteFixture fixture;
+    Database& db = fixture.db();
+    db.execute(QStringLiteral("Create Table T (A, B, C)"));
+    const std::unique_ptr<DirectInsert> insert =
+        DirectInsert::prepare(db.connection(), QStringLiteral("Insert Into T Values (?, ?, ?)"));
+    ASSERT_TRUE(insert) << "the Qt driver and this program share one SQLite on this platform";
+    const QString shared = QStringLiteral("常量 constant");
+    const QString ascii = QStringLiteral("abc");
+    const QList<QVariantList> rows = {
+        {shared, ascii, 0.0},
+        {shared, QVariant(QMetaType::fromType<QString>()), -0.0},
+        {QString(shared), ascii, 1},
+        {QStringLiteral("常量 constant"), QStringLiteral("abd"), QVariant(qlonglong(1))},
+        {shared, ascii, QVariant()},
+        {QVariant(), QString(), true},
+    };
+    for (const QVariantList& row : rows) {
+        for (int i = 0; i < 3; ++i)
+            insert->bind(i + 1, row.at(i));
+        insert->exec();
+    }
+    QSqlQuery read(db.connection());
+    ASSERT_TRUE(read.exec(QStringLiteral(
+        "Select coalesce(A, 'NULL'), coalesce(B, 'NULL'), coalesce(typeof(C) || ':' || C, 'NULL') "
+        "From T Order By rowid")));
+    QStringList stored;
+    while (read.next())
+        stored.append(read.value(0).toString() + QLatin1Char('|') + read.value(1).toString() +
+                      QLatin1Char('|') + read.value(2).toString());
+    EXPECT_EQ(stored, QStringList({QStringLiteral("常量 constant|abc|real:0.0"),
+                                   QStringLiteral("常量 constant|NULL|real:0.0"),
+                                   QStringLiteral("常量 constant|abc|integer:1"),
+                                   QStringLiteral("常量 constant|abd|integer:1"),
+                                   QStringLiteral("常量 constant|abc|NULL"),
+                                   QStringLiteral("NULL|NULL|integer:1")}));
+}
+
 } // namespace
