@@ -139,6 +139,12 @@ public:
     int tableColumn(const QString& column) const;
     void setFieldAt(int column, const QString& text);
     void setFieldNumberAt(int column, double value);
+    // What setFieldAt() and setFieldNumberAt() would store in the column, without storing it,
+    // and storing such a value: a writer that writes the same constant into every row
+    // converts it once. Both throw as the setters do.
+    QVariant storedValueAt(int column, const QString& text) const;
+    QVariant storedNumberAt(int column, double value) const;
+    void setStoredAt(int column, const QVariant& stored);
     // Reads a column of the row being appended or just posted by position; on any other row,
     // as fieldText() with the column's name.
     QString fieldTextAt(int column) const;

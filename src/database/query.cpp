@@ -466,17 +466,29 @@ int Query::tableColumn(const QString& column) const {
 }
 
 void Query::setFieldAt(int column, const QString& text) {
-    if (!d->appending || !d->table)
-        throw notInsertMode();
-    d->pending[column] =
-        d->converter.convert(d->table->columns.at(column), text, d->database.locale());
-    d->written[static_cast<std::size_t>(column)] = true;
+    setStoredAt(column, storedValueAt(column, text));
 }
 
 void Query::setFieldNumberAt(int column, double value) {
+    setStoredAt(column, storedNumberAt(column, value));
+}
+
+QVariant Query::storedValueAt(int column, const QString& text) const {
     if (!d->appending || !d->table)
         throw notInsertMode();
-    d->pending[column] = convertNumber(d->table->columns.at(column), value, d->database.locale());
+    return d->converter.convert(d->table->columns.at(column), text, d->database.locale());
+}
+
+QVariant Query::storedNumberAt(int column, double value) const {
+    if (!d->appending || !d->table)
+        throw notInsertMode();
+    return convertNumber(d->table->columns.at(column), value, d->database.locale());
+}
+
+void Query::setStoredAt(int column, const QVariant& stored) {
+    if (!d->appending || !d->table)
+        throw notInsertMode();
+    d->pending[column] = stored;
     d->written[static_cast<std::size_t>(column)] = true;
 }
 

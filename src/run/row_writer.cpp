@@ -100,6 +100,7 @@ struct CompiledRow::Field {
     int mainColumn = -1;    // MainRow, MainRowNumber: the position in the main row's table
     qsizetype sameRow = -1; // SameRow: the field whose text is repeated; -1 when none
     std::optional<QString> constant; // a text fixed for the block, once evaluated
+    std::optional<QVariant> stored;  // the constant as its column stores it, once converted
 };
 
 CompiledRow::CompiledRow(const FieldList& fields) : m_fields(fields) {}
@@ -181,7 +182,16 @@ void CompiledRow::write(Query& query, const FieldContext& context) {
     const QList<FieldWrite>& writes = m_fields.writes();
     for (std::size_t i = 0; i < m_compiled.size(); ++i) {
         const FieldWrite& write = writes.at(static_cast<qsizetype>(i));
-        const Field& field = m_compiled[i];
+        Field& field = m_compiled[i];
+        if (field.constant && field.column >= 0) {
+            m_texts[i] = *field.constant;
+            if (!field.stored)
+                field.stored = write.source.kind == FieldSource::Kind::Number
+                                   ? query.storedNumberAt(field.column, write.source.number)
+                                   : query.storedValueAt(field.column, *field.constant);
+            query.setStoredAt(field.column, *field.stored);
+            continue;
+        }
         if (write.source.kind == FieldSource::Kind::Number) {
             m_texts[i] = *field.constant;
             if (field.column < 0)
