@@ -27,6 +27,23 @@ DatabaseError closedDataset() {
 
 } // namespace
 
+// A row being appended or just posted: its stored values by table column and which of them
+// were written. A value not written reads as NULL whatever the list holds: a new row takes the
+// list of the row posted before last without clearing a hundred values first.
+struct NewRow {
+    ResultRow values;
+    std::vector<bool> written;
+
+    const QVariant& at(int column) const {
+        static const QVariant null;
+        return written[static_cast<std::size_t>(column)] ? values.at(column) : null;
+    }
+    void clear() {
+        values.clear();
+        written.clear();
+    }
+};
+
 struct Query::Private {
     explicit Private(Database& db) : database(db) {}
 
@@ -50,7 +67,7 @@ struct Query::Private {
     // Rows posted through this query follow the selected ones; the latest is held in full.
     std::shared_ptr<TableMeta> table;
     qsizetype postedCount = 0;
-    ResultRow lastPosted; // stored values by table column
+    NewRow lastPosted;
 
     qsizetype position = 0;
     bool atEnd = true;
@@ -68,8 +85,7 @@ struct Query::Private {
     std::vector<bool> lastInsertWritten;
     TextConverter converter;
     std::vector<QVariant> bindable; // the values of a direct post in their bound form
-    ResultRow pending;              // stored values by table column
-    std::vector<bool> written;
+    NewRow pending;
 
     qsizetype total() const { return baseCount + postedCount; }
     bool onLastPosted() const { return postedCount > 0 && position == total() - 1; }
@@ -82,7 +98,7 @@ struct Query::Private {
     void settle(Query& query);
 
     const ResultRow& rowAt(qsizetype ordinal);
-    QString tableFieldText(const ResultRow& values, const QString& column);
+    QString tableFieldText(const NewRow& row, const QString& column);
     QString resultFieldText(const QString& column);
 
     LocateIndex& indexFor(const QString& column);
@@ -118,7 +134,6 @@ void Query::Private::reset() {
     lastLocateColumn.clear();
     appending = false;
     pending.clear();
-    written.clear();
     lastInsert = {};
     lastInsertTable.reset();
 }
@@ -156,7 +171,7 @@ TableMeta& Query::Private::targetTable() {
 void Query::Private::settle(Query& query) {
     if (!appending)
         return;
-    if (std::find(written.begin(), written.end(), true) != written.end())
+    if (std::find(pending.written.begin(), pending.written.end(), true) != pending.written.end())
         query.post();
     appending = false;
 }
@@ -179,11 +194,11 @@ const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
     return window.front();
 }
 
-QString Query::Private::tableFieldText(const ResultRow& values, const QString& column) {
+QString Query::Private::tableFieldText(const NewRow& row, const QString& column) {
     const int index = targetTable().names.indexOf(column);
     if (index < 0)
         throw DatabaseError(fieldNotFoundMessage(column));
-    return valueText(values.at(index), table->columns.at(index).kind, database.locale());
+    return valueText(row.at(index), table->columns.at(index).kind, database.locale());
 }
 
 QString Query::Private::resultFieldText(const QString& column) {
@@ -268,16 +283,16 @@ void Query::Private::indexPostedRow() {
 // INSERT naming only the written columns, prepared once per table and set of columns. An
 // import writes the same columns into every row: the last statement is kept at hand.
 PreparedInsert& Query::Private::insertStatement() {
-    if (lastInsert && lastInsertTable == table && lastInsertWritten == written)
+    if (lastInsert && lastInsertTable == table && lastInsertWritten == pending.written)
         return lastInsert;
     QList<int> columns;
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (written[i])
+    for (std::size_t i = 0; i < pending.written.size(); ++i) {
+        if (pending.written[i])
             columns.append(static_cast<int>(i));
     }
     PreparedInsert& statement = table->inserts[columns];
     lastInsertTable = table;
-    lastInsertWritten = written;
+    lastInsertWritten = pending.written;
     if (statement) {
         lastInsert = statement;
         return lastInsert;
@@ -311,10 +326,9 @@ PreparedInsert& Query::Private::insertStatement() {
 void Query::Private::postThroughQt(QSqlQuery& insert) {
     const Dialect dialect = database.dialect();
     int bound = 0;
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (written[i])
-            insert.bindValue(bound++,
-                             bindableValue(pending.at(static_cast<qsizetype>(i)), dialect));
+    for (std::size_t i = 0; i < pending.written.size(); ++i) {
+        if (pending.written[i])
+            insert.bindValue(bound++, bindableValue(pending.at(static_cast<int>(i)), dialect));
     }
     if (!insert.exec())
         throw DatabaseError(sqlErrorMessage(insert.lastError()));
@@ -323,12 +337,12 @@ void Query::Private::postThroughQt(QSqlQuery& insert) {
 
 void Query::Private::postDirectly(DirectInsert& insert) {
     // The bound forms live here until the insert ran: texts are bound without a copy.
-    bindable.resize(written.size());
+    bindable.resize(pending.written.size());
     int bound = 0;
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (!written[i])
+    for (std::size_t i = 0; i < pending.written.size(); ++i) {
+        if (!pending.written[i])
             continue;
-        const QVariant& value = pending.at(static_cast<qsizetype>(i));
+        const QVariant& value = pending.values.at(static_cast<qsizetype>(i));
         if (isBoundAsStored(value, Dialect::Sqlite)) {
             insert.bind(++bound, value);
             continue;
@@ -426,12 +440,10 @@ void Query::append() {
     d->requireOpen();
     d->settle(*this);
     const TableMeta& table = d->targetTable();
-    // The row posted before last is reused: no new list of a hundred values for every row.
-    if (d->pending.size() == table.columns.size())
-        std::fill(d->pending.begin(), d->pending.end(), QVariant());
-    else
-        d->pending = ResultRow(table.columns.size());
-    d->written.assign(static_cast<std::size_t>(table.columns.size()), false);
+    // The row posted before last is reused: its values read as NULL until written again.
+    if (d->pending.values.size() != table.columns.size())
+        d->pending.values = ResultRow(table.columns.size());
+    d->pending.written.assign(static_cast<std::size_t>(table.columns.size()), false);
     d->appending = true;
 }
 
@@ -488,17 +500,15 @@ QVariant Query::storedNumberAt(int column, double value) const {
 void Query::setStoredAt(int column, const QVariant& stored) {
     if (!d->appending || !d->table)
         throw notInsertMode();
-    d->pending[column] = stored;
-    d->written[static_cast<std::size_t>(column)] = true;
+    d->pending.values[column] = stored;
+    d->pending.written[static_cast<std::size_t>(column)] = true;
 }
 
 QString Query::fieldTextAt(int column) const {
     d->requireOpen();
     if (!d->table)
         throw closedDataset();
-    const ResultRow* row = d->appending        ? &d->pending
-                           : d->onLastPosted() ? &d->lastPosted
-                                               : nullptr;
+    const NewRow* row = d->appending ? &d->pending : d->onLastPosted() ? &d->lastPosted : nullptr;
     if (!row)
         return fieldText(d->table->columns.at(column).name);
     return valueText(row->at(column), d->table->columns.at(column).kind, d->database.locale());

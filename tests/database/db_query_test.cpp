@@ -170,6 +170,29 @@ TEST_F(QueryTest, UnwrittenColumnsKeepTheirDefaultsAndAutoincrementWorks) {
     EXPECT_EQ(query.fieldText(QStringLiteral("Flag")), QStringLiteral("n"));
 }
 
+// New rows reuse the lists of rows posted before: what an earlier row wrote must not show
+// through in a later row that leaves the column alone, neither read back nor stored.
+TEST_F(QueryTest, ColumnsALaterRowLeavesAloneReadAndStoreNothingOfEarlierRows) {
+    Query query(db());
+    query.setSql(QStringLiteral("Select * From Card"));
+    query.open();
+    postCard(query, QStringLiteral("R1"),
+             {{"Memo", QStringLiteral("first")}, {"Flag", QStringLiteral("y")}});
+    postCard(query, QStringLiteral("R2"), {{"Name", QStringLiteral("二")}});
+    query.append();
+    query.setField(QStringLiteral("Code"), QStringLiteral("R3"));
+    EXPECT_TRUE(query.fieldText(QStringLiteral("Memo")).isEmpty());
+    EXPECT_TRUE(query.fieldText(QStringLiteral("Name")).isEmpty());
+    query.post();
+    EXPECT_TRUE(query.fieldText(QStringLiteral("Memo")).isEmpty());
+    EXPECT_TRUE(stored(QStringLiteral("Memo"), QStringLiteral("R3")).isNull());
+    EXPECT_EQ(stored(QStringLiteral("Flag"), QStringLiteral("R3")), QVariant(QStringLiteral("n")));
+    EXPECT_EQ(stored(QStringLiteral("Memo"), QStringLiteral("R1")),
+              QVariant(QStringLiteral("first")));
+    EXPECT_TRUE(query.locate(QStringLiteral("Code"), QStringLiteral("r1")));
+    EXPECT_EQ(query.fieldText(QStringLiteral("Memo")), QStringLiteral("first"));
+}
+
 TEST_F(QueryTest, UntypedColumnsTakeTheTextUnchanged) {
     Query query(db());
     query.setSql(QStringLiteral("Select * From Card"));
