@@ -69,30 +69,32 @@ struct DirectInsert::Private {
 
 namespace {
 
-// True when binding b where a is bound changes nothing: the same type and the same value, a
-// text by its shared data (a text cannot change while it is shared).
+// True when binding b where a is bound changes nothing: the same type and an equal value. The
+// variants' own fields are read, not Qt's accessors: this runs for every value of every row,
+// and most are the constants of the import, bound for the first row.
 bool sameBinding(const QVariant& a, const QVariant& b) {
-    if (a.metaType() != b.metaType() || a.isNull() != b.isNull())
+    const QVariant::Private& x = a.data_ptr();
+    const QVariant::Private& y = b.data_ptr();
+    if (x.packedType != y.packedType || x.is_null != y.is_null || x.is_shared != y.is_shared)
         return false;
-    if (a.isNull())
+    if (x.is_null)
         return true;
-    switch (a.metaType().id()) {
-    case QMetaType::QString: {
-        const auto& x = *static_cast<const QString*>(a.constData());
-        const auto& y = *static_cast<const QString*>(b.constData());
-        return x.isNull() == y.isNull() && x.size() == y.size() &&
-               (x.isEmpty() || x.constData() == y.constData());
-    }
+    if (x.is_shared)
+        return x.data.shared == y.data.shared; // one value held by both
+    switch (x.type().id()) {
+    case QMetaType::QString:
+        return x.get<QString>().isNull() == y.get<QString>().isNull() &&
+               x.get<QString>() == y.get<QString>();
     case QMetaType::Int:
-    case QMetaType::Bool:
-    case QMetaType::LongLong:
+        return x.get<int>() == y.get<int>();
     case QMetaType::UInt:
-        return a.toLongLong() == b.toLongLong();
-    case QMetaType::Double: {
-        const double x = a.toDouble();
-        const double y = b.toDouble();
-        return std::memcmp(&x, &y, sizeof x) == 0;
-    }
+        return x.get<uint>() == y.get<uint>();
+    case QMetaType::Bool:
+        return x.get<bool>() == y.get<bool>();
+    case QMetaType::LongLong:
+        return x.get<qlonglong>() == y.get<qlonglong>();
+    case QMetaType::Double:
+        return std::memcmp(&x.get<double>(), &y.get<double>(), sizeof(double)) == 0;
     default:
         return false;
     }
@@ -133,6 +135,10 @@ std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, co
 
 DirectInsert::~DirectInsert() {
     sqlite3_finalize(d->statement);
+}
+
+bool DirectInsert::holds(int position, const QVariant& value) const {
+    return sameBinding(d->bound[static_cast<std::size_t>(position - 1)], value);
 }
 
 void DirectInsert::bind(int position, const QVariant& value) {
@@ -253,6 +259,9 @@ std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase&, const QString
 
 DirectInsert::~DirectInsert() = default;
 void DirectInsert::bind(int, const QVariant&) {}
+bool DirectInsert::holds(int, const QVariant&) const {
+    return false;
+}
 void DirectInsert::exec() {}
 
 bool scanFirstColumnDirectly(QSqlDatabase&, const QString&, const DirectColumnVisitor&) {

@@ -26,6 +26,9 @@ public:
     // booleans and doubles as numbers, everything else as text. Bindings stay from one exec()
     // to the next: a value the same as the one bound at its position is not bound again.
     void bind(int position, const QVariant& value);
+    // True when this very value (a copy of it) is bound at the position already: binding it
+    // again may be skipped, whatever form it would be bound in.
+    bool holds(int position, const QVariant& value) const;
     // Runs the insert and readies it for the next row. Throws DatabaseError with SQLite's
     // message, as the Qt driver reports it.
     void exec();

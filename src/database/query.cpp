@@ -343,12 +343,15 @@ void Query::Private::postDirectly(DirectInsert& insert) {
         if (!pending.written[i])
             continue;
         const QVariant& value = pending.values.at(static_cast<qsizetype>(i));
+        ++bound;
+        if (insert.holds(bound, value)) // a constant of the import, bound for an earlier row
+            continue;
         if (isBoundAsStored(value, Dialect::Sqlite)) {
-            insert.bind(++bound, value);
+            insert.bind(bound, value);
             continue;
         }
         bindable[i] = bindableValue(value, Dialect::Sqlite);
-        insert.bind(++bound, bindable[i]);
+        insert.bind(bound, bindable[i]);
     }
     insert.exec();
 }
