@@ -75,6 +75,8 @@ namespace {
 bool sameBinding(const QVariant& a, const QVariant& b) {
     const QVariant::Private& x = a.data_ptr();
     const QVariant::Private& y = b.data_ptr();
+    if (std::memcmp(&x, &y, sizeof x) == 0) // a copy of the value bound (storage is zeroed first)
+        return true;
     if (x.packedType != y.packedType || x.is_null != y.is_null || x.is_shared != y.is_shared)
         return false;
     if (x.is_null)

@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <cstring>
 
 namespace kestrel {
 
@@ -503,7 +504,12 @@ QVariant Query::storedNumberAt(int column, double value) const {
 void Query::setStoredAt(int column, const QVariant& stored) {
     if (!d->appending || !d->table)
         throw notInsertMode();
-    d->pending.values[column] = stored;
+    // The reused list mostly holds this very value already: a constant of the import, copied
+    // for the row before last. Equal to the byte means the same type and value (or the same
+    // shared data); Qt zeroes a variant's storage before filling it.
+    QVariant& value = d->pending.values[column];
+    if (std::memcmp(&value.data_ptr(), &stored.data_ptr(), sizeof(QVariant::Private)) != 0)
+        value = stored;
     d->pending.written[static_cast<std::size_t>(column)] = true;
 }
 

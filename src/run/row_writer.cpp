@@ -184,7 +184,8 @@ void CompiledRow::write(Query& query, const FieldContext& context) {
         const FieldWrite& write = writes.at(static_cast<qsizetype>(i));
         Field& field = m_compiled[i];
         if (field.constant && field.column >= 0) {
-            m_texts[i] = *field.constant;
+            if (!m_texts[i].isSharedWith(*field.constant))
+                m_texts[i] = *field.constant;
             if (!field.stored)
                 field.stored = write.source.kind == FieldSource::Kind::Number
                                    ? query.storedNumberAt(field.column, write.source.number)
