@@ -1,6 +1,7 @@
 #include "database/database.h"
 
 #include "database/db_column_metadata.h"
+#include "database/db_connection_worker.h"
 #include "database/db_sql_text.h"
 #include "database/db_table_meta.h"
 #include "text/errors.h"
@@ -40,6 +41,7 @@ struct Database::Cache {
 Database::Database(QSqlDatabase connection, Dialect dialect)
     : m_connection(std::move(connection)), m_dialect(dialect), m_cache(std::make_unique<Cache>()) {
     if (m_dialect == Dialect::Sqlite) {
+        m_connectionWorker = std::make_unique<ConnectionWorker>();
         // First: changing where temporary objects live drops those already made.
         for (const QString& pragma : sqliteSessionPragmas())
             execute(pragma);
@@ -66,12 +68,28 @@ Database::~Database() {
     QSqlDatabase::removeDatabase(name);
 }
 
+QSqlDatabase& Database::connection() {
+    if (m_connectionWorker)
+        m_connectionWorker->waitIdle();
+    return m_connection;
+}
+
+void Database::beginBackgroundInserts() {
+    if (m_connectionWorker)
+        m_connectionWorker->start();
+}
+
+void Database::finishBackgroundInserts() {
+    if (m_connectionWorker)
+        m_connectionWorker->finish();
+}
+
 void Database::execute(const QString& statement) {
     const QStringList statements =
         m_dialect == Dialect::Sqlite ? splitBatch(statement) : QStringList{statement};
     bool schemaChanged = false;
     for (const QString& single : statements) {
-        QSqlQuery query(m_connection);
+        QSqlQuery query(connection());
         query.setForwardOnly(true);
         if (!query.exec(single))
             throw DatabaseError(sqlErrorMessage(query.lastError()));
@@ -103,7 +121,7 @@ void Database::executeBatch(const QStringList& statements) {
 void Database::beginTransaction() {
     if (m_dialect == Dialect::Sqlite) {
         execute(QStringLiteral("BEGIN IMMEDIATE"));
-    } else if (!m_connection.transaction()) {
+    } else if (!connection().transaction()) {
         throw DatabaseError(sqlErrorMessage(m_connection.lastError()));
     }
     m_inTransaction = true;
@@ -112,12 +130,14 @@ void Database::beginTransaction() {
 void Database::commit() {
     if (m_dialect == Dialect::Sqlite)
         execute(QStringLiteral("COMMIT"));
-    else if (!m_connection.commit())
+    else if (!connection().commit())
         throw DatabaseError(sqlErrorMessage(m_connection.lastError()));
     m_inTransaction = false;
 }
 
 void Database::rollback() {
+    if (m_connectionWorker)
+        m_connectionWorker->abandon();
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
@@ -139,7 +159,7 @@ std::shared_ptr<TableMeta> Database::tableMeta(const QString& table) {
         return found.value();
     auto meta = std::make_shared<TableMeta>();
     meta->name = table;
-    meta->columns = readColumns(m_connection, m_dialect, table);
+    meta->columns = readColumns(connection(), m_dialect, table);
     QStringList names;
     for (const ColumnInfo& column : meta->columns)
         names.append(column.name);
@@ -167,7 +187,7 @@ void Database::clearCache() {
 }
 
 bool Database::tableExists(const QString& table) {
-    QSqlQuery query(m_connection);
+    QSqlQuery query(connection());
     query.setForwardOnly(true);
     query.prepare(m_dialect == Dialect::Sqlite
                       ? QStringLiteral("SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND "

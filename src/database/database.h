@@ -26,6 +26,7 @@ struct ColumnInfo {
 };
 
 struct TableMeta; // a table's columns with name lookups and cached insert statements
+class ConnectionWorker;
 
 // The settings every SQLite connection gets: a page cache and a memory map large enough for a
 // branch table of a million members, temporary structures in memory. None of them changes how
@@ -50,7 +51,8 @@ public:
     Database& operator=(const Database&) = delete;
 
     Dialect dialect() const { return m_dialect; }
-    QSqlDatabase& connection() { return m_connection; }
+    // The connection, free for the caller: inserts running in the background have all run.
+    QSqlDatabase& connection();
 
     // The locale used to read number and date texts written to numeric and date columns.
     void setLocale(const QLocale& locale) { m_locale = locale; }
@@ -65,6 +67,16 @@ public:
     void commit();
     void rollback(); // never throws; safe to call when no transaction is open
     bool inTransaction() const { return m_inTransaction; }
+
+    // Between these two, rows posted through SQLite's C API are inserted on a second thread
+    // while the caller goes on; any other use of the connection waits for them first. A failed
+    // insert is thrown at a later post or by finishBackgroundInserts(), which waits for the
+    // rest; rollback() drops them. Elsewhere, and on SQL Server, posting runs as it is called.
+    void beginBackgroundInserts();
+    void finishBackgroundInserts();
+    ConnectionWorker* connectionWorker() {
+        return m_connectionWorker.get();
+    } // null except on SQLite
 
     // Column metadata of a table, read from the database once and cached.
     const QList<ColumnInfo>& columns(const QString& table);
@@ -82,6 +94,7 @@ private:
     Dialect m_dialect;
     QLocale m_locale;
     bool m_inTransaction = false;
+    std::unique_ptr<ConnectionWorker> m_connectionWorker; // outlives the statements in the cache
     struct Cache;
     std::unique_ptr<Cache> m_cache;
 };
@@ -116,6 +129,10 @@ public:
 
     // Moves to the first row whose column equals value as a whole, ignoring letter case.
     bool locate(const QString& column, const QString& value);
+    // Starts reading what locate() searches in the column on the connection's worker thread
+    // (SQLite), so that the caller may do other work meanwhile; any other use of the connection
+    // waits for it. Does nothing where that is not possible.
+    void prepareLocate(const QString& column);
 
     // Reads a column of the current row (or of the row just posted) as text: NULL as the empty
     // text, numbers by the cell-to-text rule, dates as yyyy-mm-dd with " hh:mm:ss" when the

@@ -91,16 +91,25 @@ qsizetype ResultReader::rowCount() const {
     return count;
 }
 
-void ResultReader::scanColumn(const QString& column, const ColumnVisitor& visit) const {
-    // Merged into the outer select, SQLite may read a covering index instead of the table: ten
-    // times faster, at the price of an order that can differ from the statement's own.
-    const QString statement = QStringLiteral("SELECT k.%1 FROM (%2) AS k")
-                                  .arg(quotedIdentifier(column, m_database.dialect()), m_statement);
+// Merged into the outer select, SQLite may read a covering index instead of the table: ten
+// times faster, at the price of an order that can differ from the statement's own.
+QString ResultReader::columnStatement(const QString& column) const {
+    return QStringLiteral("SELECT k.%1 FROM (%2) AS k")
+        .arg(quotedIdentifier(column, m_database.dialect()), m_statement);
+}
+
+bool ResultReader::scanColumnDirectly(const QString& column, const ColumnVisitor& visit) const {
     qsizetype ordinal = 0;
-    if (scanFirstColumnDirectly(
-            m_database.connection(), statement,
-            [&](QStringView text, const QVariant* other) { visit(text, other, ordinal++); }))
+    return scanFirstColumnDirectly(
+        m_database.connection(), columnStatement(column),
+        [&](QStringView text, const QVariant* other) { visit(text, other, ordinal++); });
+}
+
+void ResultReader::scanColumn(const QString& column, const ColumnVisitor& visit) const {
+    if (scanColumnDirectly(column, visit))
         return;
+    const QString statement = columnStatement(column);
+    qsizetype ordinal = 0;
     QSqlQuery query = newQuery(m_database);
     run(query, statement);
     for (; query.next(); ++ordinal) {

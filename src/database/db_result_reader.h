@@ -34,10 +34,15 @@ public:
     // column).
     using ColumnVisitor = std::function<void(QStringView text, const QVariant* other, qsizetype)>;
     void scanColumn(const QString& column, const ColumnVisitor& visit) const;
+    // The same through SQLite's C API only, touching no Qt SQL class: false, having visited
+    // nothing, where that is not possible.
+    bool scanColumnDirectly(const QString& column, const ColumnVisitor& visit) const;
     // The first row whose column holds the value (exactly, else as the database compares).
     std::optional<ResultRow> rowWithValue(const QString& column, const QString& value) const;
 
 private:
+    QString columnStatement(const QString& column) const;
+
     Database& m_database;
     QString m_statement;
 };

@@ -1,6 +1,8 @@
 #include "database/db_sqlite_direct.h"
 
+#include "database/db_connection_worker.h"
 #include "database/db_sql_text.h"
+#include "database/db_value_conversion.h"
 #include "text/errors.h"
 
 #include <QSqlDriver>
@@ -55,16 +57,26 @@ DatabaseError sqliteError(sqlite3* db) {
 struct DirectInsert::Private {
     sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
+    ConnectionWorker* worker = nullptr;
     // Per bound position, the UTF-8 form of its latest plain ASCII text: SQLite would otherwise
     // allocate a converted copy of every text it is handed as UTF-16.
     std::vector<std::string> narrowed;
-    // Per position, the value bound now. An import writes the same constants into every row:
-    // a value already bound is not bound again (each bind takes SQLite's connection lock), and
-    // the copy kept here keeps a text SQLite points to alive.
+    // Per position, the value bound now: the copy kept here keeps a text SQLite points to
+    // alive. Used by the thread that runs the statement.
     std::vector<QVariant> bound;
+    // Per position, the value last given to bind(), bound now or queued to be. An import
+    // writes the same constants into every row: a value given already is not given again
+    // (each bind takes SQLite's connection lock). Used by the caller's thread only.
+    std::vector<QVariant> given;
 
+    bool inBackground() const { return worker && worker->running(); }
     int bindText(int position, const QString& text);
-    void forgetBindings() { std::fill(bound.begin(), bound.end(), QVariant()); }
+    int bindDateTime(int position, QVariant& value);
+    void forgetBound() {
+        sqlite3_clear_bindings(statement);
+        std::fill(bound.begin(), bound.end(), QVariant());
+    }
+    void forgetGiven() { std::fill(given.begin(), given.end(), QVariant()); }
 };
 
 namespace {
@@ -118,12 +130,29 @@ int DirectInsert::Private::bindText(int position, const QString& text) {
     return sqlite3_bind_text(statement, position, bytes.data(), int(bytes.size()), SQLITE_STATIC);
 }
 
-std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, const QString& sql) {
+// Dates are bound in the form this program stores them, written into the position's buffer; on
+// the worker thread, where inserts run in the background, this costs the caller nothing.
+int DirectInsert::Private::bindDateTime(int position, QVariant& value) {
+    std::string& bytes = narrowed.at(static_cast<std::size_t>(position - 1));
+    bytes.resize(kStorageDateChars);
+    if (storageDateChars(*static_cast<const QDateTime*>(value.constData()), bytes.data()))
+        return sqlite3_bind_text(statement, position, bytes.data(), kStorageDateChars,
+                                 SQLITE_STATIC);
+    value = bindableValue(value, Dialect::Sqlite); // kept while bound
+    const auto* text = static_cast<const QString*>(value.constData());
+    if (value.metaType().id() != QMetaType::QString || text->isNull())
+        return sqlite3_bind_null(statement, position);
+    return bindText(position, *text);
+}
+
+std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, const QString& sql,
+                                                    ConnectionWorker* worker) {
     sqlite3* db = directHandle(connection);
     if (!db)
         return nullptr;
     auto d = std::make_unique<Private>();
     d->db = db;
+    d->worker = worker;
     if (sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * 2), SQLITE_PREPARE_PERSISTENT,
                              &d->statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(d->statement);
@@ -132,21 +161,53 @@ std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase& connection, co
     const auto parameters = static_cast<std::size_t>(sqlite3_bind_parameter_count(d->statement));
     d->narrowed.resize(parameters);
     d->bound.resize(parameters);
+    d->given.resize(parameters);
     return std::unique_ptr<DirectInsert>(new DirectInsert(std::move(d)));
 }
 
 DirectInsert::~DirectInsert() {
+    if (d->worker)
+        d->worker->forget(*this);
     sqlite3_finalize(d->statement);
 }
 
 bool DirectInsert::holds(int position, const QVariant& value) const {
-    return sameBinding(d->bound[static_cast<std::size_t>(position - 1)], value);
+    return sameBinding(d->given[static_cast<std::size_t>(position - 1)], value);
 }
 
 void DirectInsert::bind(int position, const QVariant& value) {
-    QVariant& bound = d->bound.at(static_cast<std::size_t>(position - 1));
-    if (sameBinding(bound, value))
+    QVariant& given = d->given.at(static_cast<std::size_t>(position - 1));
+    if (sameBinding(given, value))
         return;
+    if (d->inBackground()) {
+        d->worker->bind(*this, position, value);
+    } else {
+        try {
+            bindNow(position, QVariant(value));
+        } catch (...) {
+            d->forgetGiven();
+            throw;
+        }
+    }
+    given = value;
+}
+
+void DirectInsert::exec() {
+    if (d->inBackground()) {
+        d->worker->exec(*this);
+        return;
+    }
+    try {
+        execNow();
+    } catch (...) {
+        d->forgetGiven();
+        throw;
+    }
+}
+
+void DirectInsert::bindNow(int position, QVariant&& given) {
+    QVariant& value = d->bound.at(static_cast<std::size_t>(position - 1));
+    value = std::move(given); // kept while bound: SQLite reads texts in place
     int rc = SQLITE_OK;
     const int type = value.metaType().id();
     if (value.isNull() ||
@@ -154,6 +215,8 @@ void DirectInsert::bind(int position, const QVariant& value) {
         rc = sqlite3_bind_null(d->statement, position);
     } else if (type == QMetaType::QString) {
         rc = d->bindText(position, *static_cast<const QString*>(value.constData()));
+    } else if (type == QMetaType::QDateTime) {
+        rc = d->bindDateTime(position, value);
     } else if (type == QMetaType::Int || type == QMetaType::Bool) {
         rc = sqlite3_bind_int(d->statement, position, value.toInt());
     } else if (type == QMetaType::LongLong || type == QMetaType::UInt) {
@@ -167,23 +230,25 @@ void DirectInsert::bind(int position, const QVariant& value) {
     }
     if (rc != SQLITE_OK) {
         const DatabaseError error = sqliteError(d->db);
-        sqlite3_clear_bindings(d->statement); // every position NULL, as forgotten here
-        d->forgetBindings();
+        d->forgetBound();
         throw error;
     }
-    bound = value;
 }
 
-void DirectInsert::exec() {
+void DirectInsert::execNow() {
     const int rc = sqlite3_step(d->statement);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         const DatabaseError error = sqliteError(d->db);
         sqlite3_reset(d->statement);
-        sqlite3_clear_bindings(d->statement);
-        d->forgetBindings();
+        d->forgetBound();
         throw error;
     }
     sqlite3_reset(d->statement); // the bindings stay for the next row
+}
+
+void DirectInsert::clearBindings() noexcept {
+    d->forgetBound();
+    d->forgetGiven();
 }
 
 namespace {
@@ -255,7 +320,8 @@ bool scanFirstColumnDirectly(QSqlDatabase& connection, const QString& sql,
 
 struct DirectInsert::Private {};
 
-std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase&, const QString&) {
+std::unique_ptr<DirectInsert> DirectInsert::prepare(QSqlDatabase&, const QString&,
+                                                    ConnectionWorker*) {
     return nullptr;
 }
 
@@ -265,6 +331,9 @@ bool DirectInsert::holds(int, const QVariant&) const {
     return false;
 }
 void DirectInsert::exec() {}
+void DirectInsert::bindNow(int, QVariant&&) {}
+void DirectInsert::execNow() {}
+void DirectInsert::clearBindings() noexcept {}
 
 bool scanFirstColumnDirectly(QSqlDatabase&, const QString&, const DirectColumnVisitor&) {
     return false;

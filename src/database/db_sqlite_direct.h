@@ -13,27 +13,37 @@ namespace kestrel {
 // costs a name lookup per value (it files positional values under generated names); an import
 // binds a hundred values a row. Used only where the Qt driver and this program share one SQLite
 // library; everything else goes through Qt.
+class ConnectionWorker;
+
 class DirectInsert {
 public:
     // The statement on the connection's handle; null when the handle cannot be used directly.
-    // Throws DatabaseError when the statement does not prepare.
-    static std::unique_ptr<DirectInsert> prepare(QSqlDatabase& connection, const QString& sql);
+    // With a worker, binds and runs go to its thread while it is running. Throws DatabaseError
+    // when the statement does not prepare.
+    static std::unique_ptr<DirectInsert> prepare(QSqlDatabase& connection, const QString& sql,
+                                                 ConnectionWorker* worker = nullptr);
     ~DirectInsert();
     DirectInsert(const DirectInsert&) = delete;
     DirectInsert& operator=(const DirectInsert&) = delete;
 
     // Binds a value in the form Qt's driver binds it: a null (or null text) as NULL, integers,
-    // booleans and doubles as numbers, everything else as text. Bindings stay from one exec()
+    // booleans and doubles as numbers, everything else as text; a date and time as this
+    // program stores it in SQLite (see bindableValue()). Bindings stay from one exec()
     // to the next: a value the same as the one bound at its position is not bound again.
     void bind(int position, const QVariant& value);
     // True when this very value (a copy of it) is bound at the position already: binding it
     // again may be skipped, whatever form it would be bound in.
     bool holds(int position, const QVariant& value) const;
     // Runs the insert and readies it for the next row. Throws DatabaseError with SQLite's
-    // message, as the Qt driver reports it.
+    // message, as the Qt driver reports it; through a running worker, at a later call.
     void exec();
 
 private:
+    friend class ConnectionWorker;
+    void bindNow(int position, QVariant&& value);
+    void execNow();
+    void clearBindings() noexcept; // every position NULL
+
     struct Private;
     explicit DirectInsert(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;

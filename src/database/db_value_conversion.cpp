@@ -102,34 +102,41 @@ QString textOfString(const QString& text, Kind kind, const QLocale& locale) {
     return text;
 }
 
-void appendDigits(QString& text, int value, int digits) {
+char* putDigits(char* out, int value, int digits) {
     for (int divisor = digits == 4 ? 1000 : 10; divisor > 0; divisor /= 10)
-        text.append(QLatin1Char(static_cast<char>('0' + (value / divisor) % 10)));
+        *out++ = static_cast<char>('0' + (value / divisor) % 10);
+    return out;
 }
 
-// 'YYYY-MM-DD HH:MM:SS', written directly: QDateTime::toString parses its format on every call.
+// QDateTime::toString parses its format on every call: the storage form is written directly,
+// or by QDateTime where the year has not four digits.
 QString storageDateText(const QDateTime& value) {
-    const QDate date = value.date();
-    const QTime time = value.time();
-    if (date.year() < 1 || date.year() > 9999)
+    char text[kStorageDateChars];
+    if (!storageDateChars(value, text))
         return value.toString(kStorageDateFormat);
-    QString text;
-    text.reserve(19);
-    appendDigits(text, date.year(), 4);
-    text.append(QLatin1Char('-'));
-    appendDigits(text, date.month(), 2);
-    text.append(QLatin1Char('-'));
-    appendDigits(text, date.day(), 2);
-    text.append(QLatin1Char(' '));
-    appendDigits(text, time.hour(), 2);
-    text.append(QLatin1Char(':'));
-    appendDigits(text, time.minute(), 2);
-    text.append(QLatin1Char(':'));
-    appendDigits(text, time.second(), 2);
-    return text;
+    return QString::fromLatin1(text, kStorageDateChars);
 }
 
 } // namespace
+
+bool storageDateChars(const QDateTime& value, char* out) {
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (date.year() < 1 || date.year() > 9999)
+        return false;
+    out = putDigits(out, date.year(), 4);
+    *out++ = '-';
+    out = putDigits(out, date.month(), 2);
+    *out++ = '-';
+    out = putDigits(out, date.day(), 2);
+    *out++ = ' ';
+    out = putDigits(out, time.hour(), 2);
+    *out++ = ':';
+    out = putDigits(out, time.minute(), 2);
+    *out++ = ':';
+    putDigits(out, time.second(), 2);
+    return true;
+}
 
 QString truncateToCharacters(const QString& text, int maxUnits) {
     if (text.size() <= maxUnits)

@@ -2,6 +2,7 @@
 
 #include "database/database.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QLocale>
 #include <QString>
@@ -40,6 +41,11 @@ private:
 // The form a stored value is bound in for the dialect: SQLite keeps dates as
 // 'YYYY-MM-DD HH:MM:SS' text and booleans as 1 and 0.
 QVariant bindableValue(const QVariant& stored, Dialect dialect);
+// A date's form in a SQLite text column, 'yyyy-MM-dd hh:mm:ss', written into out (that many
+// characters, no terminator); false, with nothing written, for a year outside 1 to 9999, whose
+// form bindableValue() gives.
+constexpr int kStorageDateChars = 19;
+bool storageDateChars(const QDateTime& value, char* out);
 // True when bindableValue() gives the stored value itself: it may be bound without a copy.
 bool isBoundAsStored(const QVariant& stored, Dialect dialect);
 

@@ -1,5 +1,6 @@
 #include "database/database.h"
 
+#include "database/db_connection_worker.h"
 #include "database/db_locate_index.h"
 #include "database/db_result_reader.h"
 #include "database/db_sql_text.h"
@@ -45,8 +46,17 @@ struct NewRow {
     }
 };
 
+// An index of a column being read on the connection's worker thread.
+struct PrefetchedIndex {
+    QString key; // the case-folded column name
+    std::shared_ptr<LocateIndex> index = std::make_shared<LocateIndex>();
+    bool built = false; // false: to be built when first searched
+    std::exception_ptr failure;
+};
+
 struct Query::Private {
     explicit Private(Database& db) : database(db) {}
+    ~Private() { waitForPrefetch(); }
 
     Database& database;
     QString sql;
@@ -76,6 +86,7 @@ struct Query::Private {
     // Indexes read from the rows in hand count rows as the window does; those read by a
     // select of the column alone may count them in the order of an index of the database.
     QSet<QString> indexesInRowOrder;
+    std::shared_ptr<PrefetchedIndex> prefetch;
     QString lastLocateColumn; // the column of the latest locate, as spelled by its caller
     LocateIndex* lastLocateIndex = nullptr;
     bool lastLocateInRowOrder = false;
@@ -106,6 +117,9 @@ struct Query::Private {
     LocateIndex& findOrBuildIndex(const QString& column);
     void buildIndexFromWindow(LocateIndex& index, int field);
     void buildIndexFromDatabase(LocateIndex& index, const QString& column);
+    bool scanIntoIndex(LocateIndex& index, const QString& column, bool directOnly);
+    void waitForPrefetch();
+    std::shared_ptr<LocateIndex> takePrefetched(const QString& key);
     void indexPostedRow();
 
     PreparedInsert& insertStatement();
@@ -114,6 +128,8 @@ struct Query::Private {
 };
 
 void Query::Private::reset() {
+    waitForPrefetch();
+    prefetch.reset();
     open = false;
     fields.clear();
     fieldNames.assign({});
@@ -230,6 +246,10 @@ LocateIndex& Query::Private::findOrBuildIndex(const QString& column) {
     const int field = fieldNames.indexOf(column);
     if (field < 0)
         throw DatabaseError(fieldNotFoundMessage(column));
+    if (std::shared_ptr<LocateIndex> read = takePrefetched(key)) {
+        indexes.insert(key, read);
+        return *read;
+    }
     auto index = std::make_shared<LocateIndex>();
     if (wholeInWindow && postedCount == 0) {
         buildIndexFromWindow(*index, field);
@@ -253,21 +273,51 @@ void Query::Private::buildIndexFromWindow(LocateIndex& index, int field) {
 
 // One select of the single column; rows posted before now are in the table already.
 void Query::Private::buildIndexFromDatabase(LocateIndex& index, const QString& column) {
+    scanIntoIndex(index, column, false);
+}
+
+// directOnly: only through SQLite's C API, as a task on the worker thread may; false when that
+// is not possible here.
+bool Query::Private::scanIntoIndex(LocateIndex& index, const QString& column, bool directOnly) {
     const int field = fieldNames.indexOf(column);
     index.reserve(total(), total() * 12);
     const Kind kind = fieldKinds.at(field);
     // Only numbers and dates stored as text are shown otherwise than stored.
     const bool textAsStored = kind != Kind::Number && kind != Kind::DateTime;
     index.beginBulk();
-    reader().scanColumn(column, [&](QStringView text, const QVariant* other, qsizetype ordinal) {
+    const auto add = [&](QStringView text, const QVariant* other, qsizetype ordinal) {
         if (!other && textAsStored)
             index.add(text, ordinal);
         else if (!other)
             index.add(valueText(text.toString(), kind, database.locale()), ordinal);
         else if (!other->isNull())
             index.add(valueText(*other, kind, database.locale()), ordinal);
-    });
+    };
+    if (directOnly) {
+        if (!reader().scanColumnDirectly(column, add))
+            return false;
+    } else {
+        reader().scanColumn(column, add);
+    }
     index.endBulk();
+    return true;
+}
+
+void Query::Private::waitForPrefetch() {
+    if (prefetch)
+        database.connection(); // waits for the worker thread
+}
+
+// The index read on the worker thread, if that was done; throws what the reading threw.
+std::shared_ptr<LocateIndex> Query::Private::takePrefetched(const QString& key) {
+    if (!prefetch || prefetch->key != key)
+        return nullptr;
+    waitForPrefetch();
+    const std::shared_ptr<PrefetchedIndex> done = std::move(prefetch);
+    prefetch.reset();
+    if (done->failure)
+        std::rethrow_exception(done->failure);
+    return done->built ? done->index : nullptr;
 }
 
 void Query::Private::indexPostedRow() {
@@ -312,7 +362,8 @@ PreparedInsert& Query::Private::insertStatement() {
                                    .arg(quotedIdentifier(table->name, dialect),
                                         names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     if (dialect == Dialect::Sqlite)
-        statement.direct = DirectInsert::prepare(database.connection(), text);
+        statement.direct =
+            DirectInsert::prepare(database.connection(), text, database.connectionWorker());
     if (!statement.direct) {
         auto prepared = std::make_shared<QSqlQuery>(database.connection());
         prepared->setForwardOnly(true);
@@ -325,6 +376,7 @@ PreparedInsert& Query::Private::insertStatement() {
 }
 
 void Query::Private::postThroughQt(QSqlQuery& insert) {
+    database.connection(); // waits for inserts running in the background
     const Dialect dialect = database.dialect();
     int bound = 0;
     for (std::size_t i = 0; i < pending.written.size(); ++i) {
@@ -347,7 +399,9 @@ void Query::Private::postDirectly(DirectInsert& insert) {
         ++bound;
         if (insert.holds(bound, value)) // a constant of the import, bound for an earlier row
             continue;
-        if (isBoundAsStored(value, Dialect::Sqlite)) {
+        // Dates are put in their stored form by the insert itself, off this thread.
+        if (isBoundAsStored(value, Dialect::Sqlite) ||
+            value.metaType() == QMetaType::fromType<QDateTime>()) {
             insert.bind(bound, value);
             continue;
         }
@@ -409,6 +463,26 @@ void Query::next() {
         ++d->position;
     else
         d->atEnd = true;
+}
+
+void Query::prepareLocate(const QString& column) {
+    d->requireOpen();
+    const QString key = column.toCaseFolded();
+    const int field = d->fieldNames.indexOf(column);
+    ConnectionWorker* worker = d->database.connectionWorker();
+    // A result held whole is indexed from memory; an error is left to locate() to report.
+    if (!worker || d->wholeInWindow || d->postedCount > 0 || field < 0 || d->indexes.contains(key))
+        return;
+    d->waitForPrefetch();
+    d->prefetch = std::make_shared<PrefetchedIndex>();
+    d->prefetch->key = key;
+    worker->runTask([d = d.get(), job = d->prefetch, name = d->fields.at(field)] {
+        try {
+            job->built = d->scanIntoIndex(*job->index, name, true);
+        } catch (...) {
+            job->failure = std::current_exception();
+        }
+    });
 }
 
 bool Query::locate(const QString& column, const QString& value) {

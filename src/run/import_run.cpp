@@ -160,11 +160,17 @@ private:
         for (const QueryOpening& opening : m_block.preparatory)
             m_queries.open(opening);
         const std::unique_ptr<Workbook> book = openTemplate();
+        // The rows already in the main table are read while the template's rows are checked,
+        // inside the transaction that writes the new ones.
+        m_context.database.beginTransaction();
+        m_queries.open({QueryRole::Card, m_block.mainStatement});
+        m_queries.get(QueryRole::Card).prepareLocate(m_block.keyField);
         bool failed = false;
         phase(RunPhase::Checking);
-        if (!checkingPass(*book, false, failed))
+        if (!checkingPass(*book, false, failed)) {
+            m_context.database.rollback();
             return false;
-        m_context.database.beginTransaction();
+        }
         phase(RunPhase::ImportPass);
         importPass(*book);
         phase(RunPhase::CleanUp);
@@ -222,9 +228,9 @@ private:
         return passed;
     }
 
+    // The main table's query is open already.
     void importPass(const Workbook& book) {
         Query& main = m_queries.get(QueryRole::Card);
-        m_queries.open({QueryRole::Card, m_block.mainStatement});
         for (const QueryOpening& opening : m_block.importPassOpenings)
             m_queries.open(opening);
         m_context.observer.progressReset(book.lastRow(m_block.worksheet));
@@ -235,6 +241,8 @@ private:
         std::vector<std::pair<Query*, CompiledRow>> written;
         for (const WrittenRow& row : m_block.rows)
             written.emplace_back(&m_queries.get(row.role), CompiledRow(row.fields));
+        // The rows are inserted on a second thread while the next ones are read and converted.
+        m_context.database.beginBackgroundInserts();
         for (int row = 2; row <= lastRow; ++row) {
             const QString key = showRow(book, row);
             if (main.locate(m_block.keyField, key))
@@ -248,6 +256,7 @@ private:
                 fieldContext.mainRow = &main;
             }
         }
+        m_context.database.finishBackgroundInserts();
     }
 
     const BlockDefinition& m_block;

@@ -2,6 +2,7 @@
 #include "db_test_support.h"
 
 #include "database/db_sqlite_direct.h"
+#include "database/db_value_conversion.h"
 #include "text/errors.h"
 #include "text/textrules.h"
 
@@ -61,6 +62,34 @@ TEST_F(LargeResultTest, LocatesAnyRowAndReadsIt) {
         EXPECT_EQ(query.fieldText(QStringLiteral("Money")), formatNumber(row / 4.0, db().locale()));
     }
     EXPECT_FALSE(query.locate(QStringLiteral("MemberID"), QStringLiteral("M5001")));
+}
+
+// The column read on the worker thread while the connection serves other work in between.
+TEST_F(LargeResultTest, AColumnReadAheadIsSearchedAsOneReadAtTheFirstLocate) {
+    Query ahead(db());
+    ahead.setSql(QStringLiteral("Select * From Member Where Grp = 'Even'"));
+    ahead.open();
+    ahead.prepareLocate(QStringLiteral("memberid"));
+    db().execute(QStringLiteral("Create Table Other (A)")); // waits for the read
+    Query plain(db());
+    plain.setSql(ahead.sql());
+    plain.open();
+    for (const QString& key : {QStringLiteral("m4322"), QStringLiteral("M2"), QStringLiteral("M3"),
+                               QStringLiteral("M5002"), QStringLiteral("m10")}) {
+        const bool found = plain.locate(QStringLiteral("MemberID"), key);
+        ASSERT_EQ(ahead.locate(QStringLiteral("MemberID"), key), found) << key.toStdString();
+        if (found) {
+            EXPECT_EQ(ahead.fieldText(QStringLiteral("Money")),
+                      plain.fieldText(QStringLiteral("Money")));
+        }
+    }
+    // Read ahead and never searched: closing waits for the read and drops it.
+    ahead.prepareLocate(QStringLiteral("Grp"));
+    ahead.close();
+    ahead.open();
+    EXPECT_TRUE(ahead.locate(QStringLiteral("GRP"), QStringLiteral("even")));
+    ahead.prepareLocate(QStringLiteral("NoSuchColumn"));
+    EXPECT_THROW(ahead.locate(QStringLiteral("NoSuchColumn"), QStringLiteral("x")), DatabaseError);
 }
 
 TEST_F(LargeResultTest, PostedRowsJoinTheSearchedRows) {
@@ -206,6 +235,40 @@ TEST(DirectInsertRows, EachRowStoresWhatItBound) {
                                    QStringLiteral("常量 constant|abd|integer:1"),
                                    QStringLiteral("常量 constant|abc|NULL"),
                                    QStringLiteral("NULL|NULL|integer:1")}));
+}
+
+// A date is bound in the form the Qt path binds it after bindableValue(), whatever its year.
+TEST(DirectInsertRows, DatesAreStoredAsTheQtPathStoresThem) {
+    SqliteFixture fixture;
+    Database& db = fixture.db();
+    db.execute(QStringLiteral("Create Table T (D)"));
+    const std::unique_ptr<DirectInsert> insert =
+        DirectInsert::prepare(db.connection(), QStringLiteral("Insert Into T Values (?)"));
+    ASSERT_TRUE(insert);
+    const QList<QDateTime> dates = {
+        QDateTime(QDate(2026, 12, 9), QTime(0, 0)),
+        QDateTime(QDate(1, 1, 1), QTime(23, 59, 58)),
+        QDateTime(QDate(9999, 12, 31), QTime(7, 5, 3)),
+        QDateTime(QDate(12345, 6, 7), QTime(1, 2)),
+        QDateTime(QDate(-44, 3, 15), QTime(12, 0)),
+        QDateTime(),
+        QDateTime(QDate(2026, 12, 9), QTime(0, 0)),
+    };
+    QStringList expected;
+    for (const QDateTime& date : dates) {
+        insert->bind(1, QVariant(date));
+        insert->exec();
+        const QVariant bound = bindableValue(QVariant(date), Dialect::Sqlite);
+        expected.append(bound.isNull() || bound.toString().isNull() ? QStringLiteral("NULL")
+                                                                    : bound.toString());
+    }
+    QSqlQuery read(db.connection());
+    ASSERT_TRUE(read.exec(QStringLiteral("Select coalesce(D, 'NULL') From T Order By rowid")));
+    QStringList stored;
+    while (read.next())
+        stored.append(read.value(0).toString());
+    EXPECT_EQ(stored, expected);
+    EXPECT_EQ(stored.first(), QStringLiteral("2026-12-09 00:00:00"));
 }
 
 } // namespace

@@ -92,6 +92,10 @@ TEST_F(ImportRunTest, FailedCheckInTheLastRowLeavesTheDatabaseUntouched) {
     EXPECT_EQ(count(QStringLiteral("HY_CardValueOpLog")), 0);
     // The clean-up did not run either.
     EXPECT_EQ(scalar(QStringLiteral("SELECT QtdXfMoney FROM HY_Member")).toDouble(), 0.0);
+    // Nothing stays open: the next run fails the same way, not on the database.
+    observer = RecordingObserver();
+    EXPECT_EQ(run(ImportKind::StoredValue), RunOutcome::RowCheckFailed);
+    EXPECT_TRUE(observer.errors.isEmpty());
 }
 
 TEST_F(ImportRunTest, HeaderOnlyStillRunsCleanUpAndReconciliation) {
