@@ -6,6 +6,7 @@
 
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 
 using namespace kestrel;
@@ -23,6 +24,16 @@ protected:
             "Kind varchar(10), Note varchar(10))"));
     }
     Database& db() { return m_fixture.db(); }
+
+    // The card table's query, open, inside a transaction whose inserts run in the background.
+    std::unique_ptr<Query> openInBackground() {
+        auto query = std::make_unique<Query>(db());
+        query->setSql(QStringLiteral("Select * From Card"));
+        query->open();
+        db().beginTransaction();
+        db().beginBackgroundInserts();
+        return query;
+    }
 
     // The values of row i: a unique code, texts that change, repeat or go NULL, a constant.
     static QStringList rowValues(int i, const QString& code) {
@@ -99,11 +110,8 @@ TEST_F(BackgroundInsertTest, StoresWhatPostingOneByOneStores) {
 }
 
 TEST_F(BackgroundInsertTest, AnyOtherUseOfTheConnectionSeesEveryRowPostedBefore) {
-    Query query(db());
-    query.setSql(QStringLiteral("Select * From Card"));
-    query.open();
-    db().beginTransaction();
-    db().beginBackgroundInserts();
+    const std::unique_ptr<Query> opened = openInBackground();
+    Query& query = *opened;
     ASSERT_EQ(post(query, numberedRows(1, kRows)), std::nullopt);
     QSqlQuery count(db().connection());
     ASSERT_TRUE(count.exec(QStringLiteral("Select Count(*) From Card")) && count.next());
@@ -164,11 +172,8 @@ TEST_P(BackgroundFailureTest, IsThrownOnceAndLeavesNoStaleBinding) {
 INSTANTIATE_TEST_SUITE_P(RowCounts, BackgroundFailureTest, ::testing::Values(50, kRows));
 
 TEST_F(BackgroundInsertTest, RollbackDropsRowsNotYetInserted) {
-    Query query(db());
-    query.setSql(QStringLiteral("Select * From Card"));
-    query.open();
-    db().beginTransaction();
-    db().beginBackgroundInserts();
+    const std::unique_ptr<Query> opened = openInBackground();
+    Query& query = *opened;
     ASSERT_EQ(post(query, numberedRows(1, kRows)), std::nullopt);
     db().rollback(); // without finishing: what is still queued is dropped or undone
     EXPECT_TRUE(stored().isEmpty());
