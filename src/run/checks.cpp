@@ -3,9 +3,21 @@
 #include "text/textrules.h"
 #include "workbook/workbook.h"
 
+#include <QHash>
+
 namespace kestrel {
 
 namespace {
+
+// The same few defaults (today plus a fixed number of days) go into many rows.
+QString isoDateText(const QDate& date) {
+    thread_local QHash<qint64, QString> texts;
+    if (const auto found = texts.constFind(date.toJulianDay()); found != texts.constEnd())
+        return found.value();
+    if (texts.size() >= 64)
+        texts.clear();
+    return texts.insert(date.toJulianDay(), date.toString(QStringLiteral("yyyy-MM-dd"))).value();
+}
 
 CellValue defaultCell(const CellDefault& fallback, const Workbook& book, int sheet, int row,
                       const CheckEnvironment& environment) {
@@ -15,8 +27,7 @@ CellValue defaultCell(const CellDefault& fallback, const Workbook& book, int she
     case CellDefault::Kind::Number:
         return CellValue::fromNumber(fallback.number);
     case CellDefault::Kind::TodayPlusDays:
-        return CellValue::fromText(
-            environment.today.addDays(fallback.days).toString(QStringLiteral("yyyy-MM-dd")));
+        return CellValue::fromText(isoDateText(environment.today.addDays(fallback.days)));
     case CellDefault::Kind::CopyOfColumn:
         return CellValue::fromText(cellText(book, sheet, row, fallback.column, environment.locale));
     }

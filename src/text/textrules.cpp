@@ -2,6 +2,7 @@
 
 #include "text/errors.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 #include <charconv>
@@ -659,8 +660,32 @@ QString timeFormat(const QLocale& locale) {
     return cache.get(locale, timeWithSecondsFormat);
 }
 
+namespace {
+
+// Date cells repeat their days (birthdays, card dates) over thousands of rows, and QLocale
+// reads its format anew for each: the text of each day is kept for the latest locale.
+QString dateCellText(const QDate& date, const QLocale& locale) {
+    struct Texts {
+        QLocale locale;
+        QHash<qint64, QString> byDay;
+    };
+    thread_local Texts texts;
+    if (!(texts.locale == locale)) {
+        texts.locale = locale;
+        texts.byDay.clear();
+    }
+    const qint64 day = date.toJulianDay();
+    if (const auto found = texts.byDay.constFind(day); found != texts.byDay.constEnd())
+        return found.value();
+    if (texts.byDay.size() >= 100000) // a century of days; more is a sheet of random dates
+        texts.byDay.clear();
+    return texts.byDay.insert(day, locale.toString(date, shortDateFormat(locale))).value();
+}
+
+} // namespace
+
 QString formatDateTime(const QDate& date, const QTime& time, const QLocale& locale) {
-    QString text = locale.toString(date, shortDateFormat(locale));
+    QString text = dateCellText(date, locale);
     if (time.isValid() && time != QTime(0, 0))
         text += QLatin1Char(' ') + locale.toString(time, timeFormat(locale));
     return text;

@@ -164,6 +164,18 @@ TEST(ParseDateTime, EveryFormattedDateParsesBack) {
     }
 }
 
+// Each locale writes the same day its own way, however the calls alternate.
+TEST(ParseDateTime, TheSameDayInAlternatingLocalesKeepsEachLocalesForm) {
+    const QDate day(2027, 12, 31);
+    for (int round = 0; round < 3; ++round) {
+        for (const QLocale& locale : {kChina, kUnitedStates, kGermany}) {
+            const QString formatted = formatDateTime(day, QTime(0, 0), locale);
+            EXPECT_EQ(parseDateTime(formatted, locale), QDateTime(day, QTime(0, 0), Qt::UTC))
+                << formatted.toStdString();
+        }
+    }
+}
+
 TEST(CellToText, FifteenDigitTiesRoundAwayFromZero) {
     // Exactly halfway between two 15-digit values: the workstation rounds up, not to even.
     EXPECT_EQ(text(CellValue::fromNumber(33110032036284.25), kChina),
