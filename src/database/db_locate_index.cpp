@@ -30,7 +30,7 @@ quint32 foldedHash(QStringView text) {
 }
 
 void LocateIndex::reserve(qsizetype rows, qsizetype characters) {
-    m_buffer.reserve(characters);
+    m_buffer.reserve(static_cast<std::size_t>(characters));
     const auto count = static_cast<std::size_t>(rows);
     m_starts.reserve(count + 1);
     m_ordinals.reserve(count);
@@ -57,7 +57,7 @@ void LocateIndex::rehash(std::size_t minimumSlots) {
 }
 
 QStringView LocateIndex::entry(std::size_t index) const {
-    return QStringView(m_buffer).mid(m_starts[index], m_starts[index + 1] - m_starts[index]);
+    return QStringView(m_buffer.data() + m_starts[index], m_starts[index + 1] - m_starts[index]);
 }
 
 std::size_t LocateIndex::probe(QStringView value, quint32 hash) const {
@@ -79,8 +79,9 @@ void LocateIndex::growSlots() {
 }
 
 void LocateIndex::appendEntry(QStringView value, qsizetype ordinal) {
-    m_buffer.append(value);
-    m_starts.push_back(m_buffer.size());
+    m_buffer.append(reinterpret_cast<const char16_t*>(value.utf16()),
+                    static_cast<std::size_t>(value.size()));
+    m_starts.push_back(static_cast<qsizetype>(m_buffer.size()));
     m_ordinals.push_back(ordinal);
 }
 

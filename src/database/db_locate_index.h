@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kestrel {
@@ -44,7 +45,7 @@ private:
     void growSlots();
     void rehash(std::size_t minimumSlots);
 
-    QString m_buffer;
+    std::u16string m_buffer;            // the entries' texts, one after another
     std::vector<qsizetype> m_starts{0}; // entry i spans m_starts[i] .. m_starts[i + 1]
     std::vector<qsizetype> m_ordinals;
     std::vector<Slot> m_slots; // open addressing, power-of-two size, at most half full
