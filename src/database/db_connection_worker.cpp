@@ -3,6 +3,7 @@
 #include "database/db_sqlite_direct.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace kestrel {
 
@@ -30,17 +31,29 @@ ConnectionWorker::~ConnectionWorker() {
         m_thread.join();
 }
 
+// False when no thread can be had: the work then runs on the caller's thread, as called.
+bool ConnectionWorker::ensureThread() noexcept {
+    if (m_thread.joinable())
+        return true;
+    try {
+        m_thread = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
 void ConnectionWorker::start() {
     waitIdle();
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { work(); });
-    m_running = true;
+    m_running = ensureThread();
 }
 
 void ConnectionWorker::runTask(std::function<void()> task) {
     waitIdle();
-    if (!m_thread.joinable())
-        m_thread = std::thread([this] { work(); });
+    if (!ensureThread()) {
+        task();
+        return;
+    }
     {
         const std::lock_guard lock(m_mutex);
         m_tasks.push_back(std::move(task));

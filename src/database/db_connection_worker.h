@@ -57,6 +57,7 @@ private:
     };
     using Batch = std::vector<Job>;
 
+    bool ensureThread() noexcept;
     void give(DirectInsert& insert, int position, const QVariant& value);
     void submit();
     void throwFailure();
