@@ -55,6 +55,7 @@ int exitStatusOf(RunOutcome outcome) {
     case RunOutcome::RowCheckFailed:
         return ExitCheckFailed;
     case RunOutcome::Error:
+    case RunOutcome::Stopped:
         return ExitImportError;
     }
     return ExitImportError;

@@ -50,6 +50,9 @@ QString errorText(const std::exception& error) {
     return QString::fromLocal8Bit(error.what());
 }
 
+// Thrown inside a block when the shell asks the run to stop; never leaves the run.
+struct StopRequested {};
+
 QString unknownErrorText() {
     return QStringLiteral("导入时发生未知错误");
 }
@@ -124,6 +127,9 @@ public:
         try {
             if (!importInTransaction())
                 return RunOutcome::RowCheckFailed;
+        } catch (const StopRequested&) {
+            m_context.database.rollback();
+            return RunOutcome::Stopped;
         } catch (const std::exception& error) {
             m_context.database.rollback();
             m_context.observer.error(errorText(error));
@@ -144,6 +150,8 @@ public:
             phase(RunPhase::Checking);
             checkingPass(*book, true, anyFailed);
             phase(RunPhase::Finished);
+        } catch (const StopRequested&) {
+            return RunOutcome::Stopped;
         } catch (const std::exception& error) {
             m_context.observer.error(errorText(error));
             return RunOutcome::Error;
@@ -179,9 +187,15 @@ private:
         phase(RunPhase::Reconciliation);
         for (const ReconciliationInstance& instance : m_block.reconciliations)
             reconcile(instance, m_context.database, m_identity, m_keys);
+        throwIfStopRequested();
         m_context.database.commit();
         phase(RunPhase::Finished);
         return true;
+    }
+
+    void throwIfStopRequested() const {
+        if (m_context.stopRequested && m_context.stopRequested->load(std::memory_order_relaxed))
+            throw StopRequested{};
     }
 
     void phase(RunPhase started) {
@@ -213,6 +227,7 @@ private:
         const int lastRow = book.lastRow(m_block.worksheet);
         bool passed = true;
         for (int row = 2; row <= lastRow; ++row) {
+            throwIfStopRequested();
             showRow(book, row);
             const QList<CheckFailure> failures =
                 checkRow(book, m_block.worksheet, row, m_block.checks, environment, allFailures);
@@ -244,6 +259,7 @@ private:
         // The rows are inserted on a second thread while the next ones are read and converted.
         m_context.database.beginBackgroundInserts();
         for (int row = 2; row <= lastRow; ++row) {
+            throwIfStopRequested();
             const QString key = showRow(book, row);
             if (main.locate(m_block.keyField, key))
                 continue;
@@ -271,9 +287,10 @@ RunOutcome runChecks(const ImportDefinition& definition, RunContext& context,
                      const BranchIdentity& identity, QDate today, CategoryKeyGenerator& keys) {
     bool anyFailed = false;
     for (const BlockDefinition& block : definition.blocks) {
-        if (BlockRun(block, context, identity, today, keys).runChecks(anyFailed) !=
-            RunOutcome::Completed)
-            return RunOutcome::Error;
+        const RunOutcome outcome =
+            BlockRun(block, context, identity, today, keys).runChecks(anyFailed);
+        if (outcome != RunOutcome::Completed)
+            return outcome;
     }
     return anyFailed ? RunOutcome::RowCheckFailed : RunOutcome::Completed;
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QLocale>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,6 +69,10 @@ struct RunContext {
     // Optional: told as each phase of a block begins (Finished after the block's commit), so
     // that a benchmark can time the phases. Nothing in the run depends on it.
     std::function<void(RunPhase)> phaseStarted;
+    // Optional: set by the shell (from any thread) to stop the run. The run looks at it before
+    // each row and before its block commits; the running block is then rolled back and the run
+    // ends with RunOutcome::Stopped, reporting nothing. Blocks already completed stay.
+    const std::atomic<bool>* stopRequested = nullptr;
 };
 
 enum class RunOutcome {
@@ -75,6 +80,7 @@ enum class RunOutcome {
     IdentityCheckFailed, // an empty branch field; its message was given
     RowCheckFailed,      // a row message was given (check mode: at least one)
     Error,               // an error ended the run; its text went to RunObserver::error
+    Stopped,             // the shell asked the run to stop; the running block was rolled back
 };
 
 // Runs an import described as data from start to end, as its button does, reporting through

@@ -163,6 +163,43 @@ TEST_F(ImportRunTest, ErrorInReconciliationRollsBackTheRowsToo) {
     EXPECT_EQ(count(QStringLiteral("HY_CardValueOpLog")), 0);
 }
 
+// Stops the run when the progress bar reaches a row of a chosen pass.
+class StoppingObserver : public RecordingObserver {
+public:
+    StoppingObserver(std::atomic<bool>& stop, const QList<RunPhase>& phases, RunPhase pass, int row)
+        : m_stop(stop), m_phases(phases), m_pass(pass), m_row(row) {}
+    void progressChanged(int position) override {
+        RecordingObserver::progressChanged(position);
+        if (!m_phases.isEmpty() && m_phases.last() == m_pass && position == m_row)
+            m_stop = true;
+    }
+
+private:
+    std::atomic<bool>& m_stop;
+    const QList<RunPhase>& m_phases;
+    RunPhase m_pass;
+    int m_row;
+};
+
+TEST_F(ImportRunTest, StopRequestRollsTheRunningBlockBackInEitherPass) {
+    addRows(
+        {QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4")});
+    for (const RunPhase pass : {RunPhase::Checking, RunPhase::ImportPass}) {
+        phases.clear();
+        stopRequested = false;
+        StoppingObserver stopping(stopRequested, phases, pass, 4);
+        RunContext stoppingContext = context(RunMode::Import, &stopping);
+        EXPECT_EQ(runImport(ImportKind::StoredValue, stoppingContext), RunOutcome::Stopped);
+        EXPECT_TRUE(stopping.messages.isEmpty() && stopping.errors.isEmpty());
+        EXPECT_EQ(stopping.lastProgress, 4) << "the run went on past the stop";
+        EXPECT_EQ(members(), 0);
+        EXPECT_EQ(count(QStringLiteral("HY_CardValueOpLog")), 0);
+    }
+    stopRequested = false;
+    EXPECT_EQ(run(ImportKind::StoredValue), RunOutcome::Completed);
+    EXPECT_EQ(members(), 4);
+}
+
 TEST_F(ImportRunTest, SecondRunSkipsEveryRow) {
     addRows({QStringLiteral("A1"), QStringLiteral("A2")});
     EXPECT_EQ(run(ImportKind::StoredValue), RunOutcome::Completed);

@@ -333,14 +333,15 @@ MemoryWorkbook& RunFixture::addTemplate(const QString& fileName, int worksheets)
     return *book;
 }
 
-RunContext RunFixture::context(RunMode mode) {
-    RunContext context(*database, observer);
+RunContext RunFixture::context(RunMode mode, RunObserver* reportTo) {
+    RunContext context(*database, reportTo ? *reportTo : observer);
     context.templateFolder = folder->path();
     context.identity = identity;
     context.locale = locale;
     context.now = [this] { return now; };
     context.mode = mode;
     context.phaseStarted = [this](RunPhase phase) { phases.append(phase); };
+    context.stopRequested = &stopRequested;
     context.openWorkbook = [this](const QString& path) -> std::unique_ptr<Workbook> {
         const QString name = QFileInfo(path).fileName();
         if (!templates.contains(name))

@@ -63,20 +63,20 @@ protected:
     MemoryWorkbook& addTemplate(const QString& fileName, int worksheets = 1);
     RunOutcome run(ImportKind kind, RunMode mode = RunMode::Import);
     RunOutcome runDefinition(const ImportDefinition& definition, RunMode mode = RunMode::Import);
+    // What run() hands the engine; reports go to `observer` unless another is given.
+    RunContext context(RunMode mode, RunObserver* reportTo = nullptr);
 
     QDateTime now = QDateTime(QDate(2024, 2, 28), QTime(13, 4, 5, 123));
     BranchIdentity identity{QStringLiteral("T01"), QStringLiteral("0101"),
                             QStringLiteral("青雁一店")};
     QLocale locale = QLocale(QLocale::Chinese, QLocale::China);
     RecordingObserver observer;
-    QList<RunPhase> phases; // as the run reports them
+    QList<RunPhase> phases;                 // as the run reports them
+    std::atomic<bool> stopRequested{false}; // handed to every run
     std::unique_ptr<QTemporaryDir> folder;
     QString connectionName;
     std::unique_ptr<Database> database;
     QMap<QString, std::shared_ptr<MemoryWorkbook>> templates;
-
-private:
-    RunContext context(RunMode mode);
 };
 
 } // namespace kestrel::test
