@@ -1,8 +1,8 @@
 // Opening a template by its content: a ZIP package (.xlsx, .xlsm, .ods) goes to the package
 // reader, everything else to the .xls reader, which refuses what it cannot read.
 #include "text/errors.h"
-#include "workbook/package_workbook.h"
-#include "workbook/package_zip.h"
+#include "workbook/package/package_workbook.h"
+#include "workbook/package/package_zip.h"
 #include "workbook/workbook.h"
 
 #include <QDir>

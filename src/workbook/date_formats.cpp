@@ -1,6 +1,6 @@
-#include "workbook/xls_formats.h"
+#include "workbook/date_formats.h"
 
-namespace kestrel::xls {
+namespace kestrel {
 namespace {
 
 bool isDateLetter(QChar c) {
@@ -51,4 +51,4 @@ bool isBuiltInDateFormat(int id) {
            (id >= 50 && id <= 58);
 }
 
-} // namespace kestrel::xls
+} // namespace kestrel

@@ -1,4 +1,4 @@
-#include "workbook/xls_byte_text.h"
+#include "workbook/xls/xls_byte_text.h"
 
 #include "text/codepage.h"
 

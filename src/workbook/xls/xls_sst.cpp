@@ -1,4 +1,4 @@
-#include "workbook/xls_sst.h"
+#include "workbook/xls/xls_sst.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workbook/xls_records.h"
+#include "workbook/xls/xls_records.h"
 
 #include <QStringView>
 #include <cstdint>

@@ -1,14 +1,14 @@
 // The small pieces under the reader: format codes, serial dates, error texts, code pages.
 #include "text/cellvalue.h"
 #include "text/codepage.h"
-#include "workbook/xls_dates.h"
-#include "workbook/xls_formats.h"
+#include "workbook/date_formats.h"
+#include "workbook/serial_dates.h"
 
 #include <gtest/gtest.h>
 
 using kestrel::CellValue;
-using kestrel::xls::dateTimeFromSerial;
-using kestrel::xls::isDateFormatCode;
+using kestrel::dateTimeFromSerial;
+using kestrel::isDateFormatCode;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workbook/package_cells.h"
+#include "workbook/package/package_cells.h"
 
 namespace kestrel::package {
 

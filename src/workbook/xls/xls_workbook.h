@@ -2,7 +2,7 @@
 
 #include "workbook/cell_overrides.h"
 #include "workbook/workbook.h"
-#include "workbook/xls_workbook_parser.h"
+#include "workbook/xls/xls_workbook_parser.h"
 
 namespace kestrel::xls {
 

@@ -1,4 +1,4 @@
-#include "workbook/xls_sheet.h"
+#include "workbook/xls/xls_sheet.h"
 
 #include "text/codepage.h"
 

@@ -1,9 +1,9 @@
-#include "workbook/xls_workbook.h"
+#include "workbook/xls/xls_workbook.h"
 
 #include "text/errors.h"
 #include "workbook/cell_overrides.h"
-#include "workbook/xls_compound_file.h"
-#include "workbook/xls_dates.h"
+#include "workbook/serial_dates.h"
+#include "workbook/xls/xls_compound_file.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "workbook/package_zip.h"
+#include "workbook/package/package_zip.h"
 
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>

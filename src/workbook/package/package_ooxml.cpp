@@ -1,10 +1,10 @@
 // Office Open XML workbooks: the workbook part found through the package relationships, its
 // worksheets in workbook order, shared strings, the number formats that make a number a date,
 // and the cells of every worksheet.
-#include "workbook/package_readers.h"
-#include "workbook/package_xml.h"
-#include "workbook/package_zip.h"
-#include "workbook/xls_formats.h"
+#include "workbook/date_formats.h"
+#include "workbook/package/package_readers.h"
+#include "workbook/package/package_xml.h"
+#include "workbook/package/package_zip.h"
 
 #include <charconv>
 #include <cmath>
@@ -154,8 +154,7 @@ public:
 private:
     bool isDate(int id) const {
         const auto it = m_codes.find(id);
-        return it != m_codes.end() ? xls::isDateFormatCode(it->second)
-                                   : xls::isBuiltInDateFormat(id);
+        return it != m_codes.end() ? isDateFormatCode(it->second) : isBuiltInDateFormat(id);
     }
     std::map<int, QString> m_codes;
     bool m_inCellXfs = false;

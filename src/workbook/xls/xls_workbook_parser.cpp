@@ -1,9 +1,9 @@
-#include "workbook/xls_workbook_parser.h"
+#include "workbook/xls/xls_workbook_parser.h"
 
-#include "workbook/xls_byte_text.h"
-#include "workbook/xls_decrypt.h"
-#include "workbook/xls_formats.h"
-#include "workbook/xls_sst.h"
+#include "workbook/date_formats.h"
+#include "workbook/xls/xls_byte_text.h"
+#include "workbook/xls/xls_decrypt.h"
+#include "workbook/xls/xls_sst.h"
 
 #include <map>
 

@@ -1,4 +1,4 @@
-#include "workbook/xls_records.h"
+#include "workbook/xls/xls_records.h"
 
 #include <QtEndian>
 #include <algorithm>

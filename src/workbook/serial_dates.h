@@ -2,7 +2,7 @@
 
 #include "text/cellvalue.h"
 
-namespace kestrel::xls {
+namespace kestrel {
 
 // The date-time a date-formatted number stands for, to the second as Excel shows it. In the
 // 1900 system serials 1 to 59 are 1900-01-01 to 1900-02-28 (Excel counts a 1900-02-29 that
@@ -11,4 +11,4 @@ namespace kestrel::xls {
 // A value no date can show (negative, or past 9999-12-31) stays a number.
 CellValue dateTimeFromSerial(double serial, bool date1904);
 
-} // namespace kestrel::xls
+} // namespace kestrel

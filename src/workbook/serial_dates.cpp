@@ -1,9 +1,9 @@
-#include "workbook/xls_dates.h"
+#include "workbook/serial_dates.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace kestrel::xls {
+namespace kestrel {
 namespace {
 
 constexpr qint64 kSecondsPerDay = 86400;
@@ -38,4 +38,4 @@ CellValue dateTimeFromSerial(double serial, bool date1904) {
                                    QTime::fromMSecsSinceStartOfDay(secondOfDay * 1000));
 }
 
-} // namespace kestrel::xls
+} // namespace kestrel

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "workbook/xls_byte_text.h"
-#include "workbook/xls_records.h"
-#include "workbook/xls_sst.h"
+#include "workbook/xls/xls_byte_text.h"
+#include "workbook/xls/xls_records.h"
+#include "workbook/xls/xls_sst.h"
 
 #include <cstdint>
 #include <vector>

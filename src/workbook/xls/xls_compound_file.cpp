@@ -1,6 +1,6 @@
-#include "workbook/xls_compound_file.h"
+#include "workbook/xls/xls_compound_file.h"
 
-#include "workbook/xls_bytes.h"
+#include "workbook/xls/xls_bytes.h"
 
 #include <QString>
 #include <algorithm>

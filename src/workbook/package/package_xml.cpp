@@ -1,6 +1,6 @@
-#include "workbook/package_xml.h"
+#include "workbook/package/package_xml.h"
 
-#include "workbook/package_zip.h"
+#include "workbook/package/package_zip.h"
 
 #include <orcus/sax_parser.hpp>
 

@@ -6,7 +6,7 @@
 #include "row_view_check.h"
 #include "test_paths.h"
 #include "text/errors.h"
-#include "workbook/package_cells.h"
+#include "workbook/package/package_cells.h"
 #include "workbook/workbook.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workbook/xls_sheet.h"
+#include "workbook/xls/xls_sheet.h"
 
 #include <QByteArray>
 #include <QString>

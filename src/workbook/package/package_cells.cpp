@@ -1,7 +1,7 @@
-#include "workbook/package_cells.h"
+#include "workbook/package/package_cells.h"
 
-#include "workbook/package_zip.h"
-#include "workbook/xls_dates.h"
+#include "workbook/package/package_zip.h"
+#include "workbook/serial_dates.h"
 
 #include <QDate>
 #include <QTime>
@@ -195,7 +195,7 @@ CellValue cellValueOf(const PackageCell& cell, const ParsedPackage& book) {
     case PackageCell::Number:
         return CellValue::fromNumber(cell.number);
     case PackageCell::Serial:
-        return xls::dateTimeFromSerial(cell.number, book.date1904);
+        return dateTimeFromSerial(cell.number, book.date1904);
     case PackageCell::Calendar: {
         // To the second, as the spreadsheet shows it.
         const double seconds = std::round(cell.number * 86400.0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workbook/xls_bytes.h"
+#include "workbook/xls/xls_bytes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace kestrel::xls {
+namespace kestrel {
 
 // Whether a number format code shows a date or a time: it holds a year, month, day, hour,
 // minute or second token outside quoted text, escapes and brackets. "[h]:mm" counts by its
@@ -13,4 +13,4 @@ bool isDateFormatCode(const QString& code);
 // itself: 14-22 and 45-47, and the Chinese/Japanese-locale ids 27-36 and 50-58.
 bool isBuiltInDateFormat(int id);
 
-} // namespace kestrel::xls
+} // namespace kestrel

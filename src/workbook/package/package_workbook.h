@@ -1,7 +1,7 @@
 #pragma once
 
 #include "workbook/cell_overrides.h"
-#include "workbook/package_cells.h"
+#include "workbook/package/package_cells.h"
 #include "workbook/workbook.h"
 
 namespace kestrel::package {

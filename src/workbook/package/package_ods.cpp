@@ -1,9 +1,9 @@
 // OpenDocument spreadsheets: the tables of content.xml in document order, each cell by its
 // value type. Repeated rows and cells are expanded only when they hold values, so a table that
 // declares a million empty rows costs nothing.
-#include "workbook/package_readers.h"
-#include "workbook/package_xml.h"
-#include "workbook/package_zip.h"
+#include "workbook/package/package_readers.h"
+#include "workbook/package/package_xml.h"
+#include "workbook/package/package_zip.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "workbook/xls_decrypt.h"
+#include "workbook/xls/xls_decrypt.h"
 
-#include "workbook/xls_records.h"
+#include "workbook/xls/xls_records.h"
 
 #include <QCryptographicHash>
 #include <array>

@@ -1,9 +1,9 @@
-#include "workbook/package_workbook.h"
+#include "workbook/package/package_workbook.h"
 
 #include "text/errors.h"
 #include "workbook/cell_overrides.h"
-#include "workbook/package_readers.h"
-#include "workbook/package_zip.h"
+#include "workbook/package/package_readers.h"
+#include "workbook/package/package_zip.h"
 
 #include <algorithm>
 
