@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Seeds the package fuzzer: seed-package-corpus.py WORK_DIR [SEED_DIR]
 
-Copies every .xlsx, .xlsm and .ods of the shared sheet corpus (default ../shared/sheet-corpus)
+Copies every .xlsx, .xlsm and .ods of the tests' sheet corpus (default tests/data/sheet-corpus)
 into WORK_DIR twice: as it is, and re-packed without compression (ZIP_STORED), so that the
 fuzzer's mutations reach the XML parts. Seeds over MAX_SEED bytes are left out: they would only
 slow the fuzzer down (the corpus tests read them). Inputs already there are left as they are."""
@@ -16,7 +16,7 @@ def main():
         sys.exit(__doc__)
     work = sys.argv[1]
     repo = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    seeds = sys.argv[2] if len(sys.argv) > 2 else os.path.join(repo, '..', 'shared', 'sheet-corpus')
+    seeds = sys.argv[2] if len(sys.argv) > 2 else os.path.join(repo, 'tests', 'data', 'sheet-corpus')
     os.makedirs(work, exist_ok=True)
     copied = 0
     for name in sorted(os.listdir(seeds)):

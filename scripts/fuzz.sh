@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the readers' libFuzzer targets (preset "fuzz": clang-14, address and
 # undefined-behaviour sanitizers) and runs each for SECONDS (default 60): the .xls reader on a
-# working corpus seeded from ../shared/xls-corpus, the .xlsx/.xlsm/.ods reader on one seeded from
-# ../shared/sheet-corpus. Exits non-zero on any crash, leak, timeout or out-of-memory.
+# working corpus seeded from tests/data/xls-corpus, the .xlsx/.xlsm/.ods reader on one seeded
+# from tests/data/sheet-corpus. Exits non-zero on any crash, leak, timeout or out-of-memory.
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the tests of the shared corpora (.xls, .xlsx/.ods) share: the files of a corpus folder,
+// What the tests of the corpora of real workbooks (.xls, .xlsx/.ods) share: the files of a corpus folder,
 // the expectations an independent reader wrote beside each, and the names those use for types.
 #include "text/cellvalue.h"
 

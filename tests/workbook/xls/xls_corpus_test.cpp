@@ -1,4 +1,4 @@
-// Every workbook of the shared corpus against the values an independent reader (xlrd) took
+// Every workbook of the .xls corpus (tests/data/xls-corpus) against the values an independent reader (xlrd) took
 // from it. Where this reader answers differently on purpose, the case says why and checks
 // this reader's answer instead.
 #include "corpus_support.h"
