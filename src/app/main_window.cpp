@@ -1,13 +1,14 @@
 #include "app/main_window.h"
 
+#include "app/import_thread.h"
 #include "app/pub_dm.h"
+#include "app/run_relay.h"
 #include "app/ui_support.h"
 #include "importers/importers.h"
 #include "text/errors.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,34 +50,12 @@ QLabel* addLabel(QWidget* parent, const QString& text, QPoint position) {
     return label;
 }
 
-// --- Import run hook (owner: run) ------------------------------------------------------------
-// An import runs on this thread inside its click (the database connection belongs to it). The
-// observer calls let the window repaint every 30 ms; user input stays queued, and the busy
-// window keeps its buttons disabled and refuses to close.
-void keepWindowPainted() {
-    static QElapsedTimer sinceLastPaint;
-    if (sinceLastPaint.isValid() && sinceLastPaint.elapsed() < 30)
-        return;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    sinceLastPaint.start();
-}
+// How often the caption and the progress bar follow a running import: a person's pace.
+constexpr int kProgressIntervalMs = 50;
 
-// One button's import from start to end: the engine's run with this window as its observer.
-void runEngineImport(TFrmBk_DataOutPut& window, ImportKind kind) {
-    window.setBusy(true);
-    const auto notBusy = qScopeGuard([&window] {
-        // Clicks made during the run wait in the queue: let them reach the disabled buttons
-        // now, so that none of them starts another import once the buttons are enabled again.
-        QCoreApplication::processEvents();
-        window.setBusy(false);
-    });
-    RunContext context(window.dataModule().AdoConn(), window);
-    context.templateFolder = window.templateFolder();
-    context.identity = window.identity();
-    context.locale = QLocale::system();
-    kestrel::runImport(kind, context);
+QString windowCaption() {
+    return QStringLiteral("青雁软件 换第三方软件就这么简单---导入到分店数据库");
 }
-// --- end of the import run hook -------------------------------------------------------------
 
 } // namespace
 
@@ -84,7 +63,7 @@ TFrmBk_DataOutPut::TFrmBk_DataOutPut(TPubDM& dataModule, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_dataModule(dataModule), m_qryTemp(std::make_unique<Query>(dataModule.AdoConn())) {
     setObjectName(QStringLiteral("FrmBk_DataOutPut"));
-    setWindowTitle(QStringLiteral("青雁软件 换第三方软件就这么简单---导入到分店数据库"));
+    setWindowTitle(windowCaption());
     setFixedSize(kClientWidth, kClientHeight);
     setAutoFillBackground(true);
     setColor(this, QPalette::Window, kBackground);
@@ -116,7 +95,7 @@ TFrmBk_DataOutPut::TFrmBk_DataOutPut(TPubDM& dataModule, QWidget* parent)
 
     // Every button runs its import, btnStart's btnStartClick ("充值卡导入") first.
     for (const ImportEntry& entry : importRegistry())
-        setImportAction(entry.kind, [this, kind = entry.kind] { runEngineImport(*this, kind); });
+        setImportAction(entry.kind, [this, kind = entry.kind] { runOnItsOwnThread(kind); });
 }
 
 TFrmBk_DataOutPut::~TFrmBk_DataOutPut() = default;
@@ -165,6 +144,7 @@ void TFrmBk_DataOutPut::buildButtons(QWidget* group) {
     exit->setGeometry(392, 300, 90, 49);
     connect(exit, &QToolButton::clicked, this, &TFrmBk_DataOutPut::btnEndClick);
     m_buttons.append(exit);
+    m_exitButton = exit;
 }
 
 QAbstractButton* TFrmBk_DataOutPut::addImportButton(QWidget* group, const char* name,
@@ -203,13 +183,72 @@ void TFrmBk_DataOutPut::runImport(ImportKind kind) {
     } catch (const std::exception& failure) {
         error(QString::fromLocal8Bit(failure.what()));
     }
+    if (std::exchange(m_closeAfterRun, false))
+        close();
+}
+
+// One button's import from start to end: the engine's run on a thread of its own, reporting
+// through a relay to this window, while the window's event loop goes on (as a modal dialog's
+// does) so that it repaints and "退出" can ask to stop the run.
+void TFrmBk_DataOutPut::runOnItsOwnThread(ImportKind kind) {
+    showRunStarting();
+    RunRelay relay(*this, kProgressIntervalMs);
+    ImportThread run(kind,
+                     {m_dataModule.settingsPath(), templateFolder(), identity(), QLocale::system(),
+                      m_workbookOpener},
+                     relay);
+    m_run = &run;
+    m_relay = &relay;
+    const auto notRunning = qScopeGuard([this, &relay, &run] {
+        relay.close(); // the application quits: the run reports no more and stops
+        run.requestStop();
+        run.wait();
+        m_run = nullptr;
+        m_relay = nullptr;
+        setBusy(false);
+    });
+    run.start();
+    run.waitInEventLoop();
+    if (!run.finished())
+        return;
+    relay.deliver(); // the last row's caption and position
+    if (run.outcome() == RunOutcome::Stopped)
+        information(tr("The import was stopped. The block being imported was not written to "
+                       "the database."));
+    if (!m_runGaveCaption)
+        setWindowTitle(windowCaption());
+}
+
+// At once, before the run connects or waits for a lock: the buttons grey, the caption says the
+// import is starting and the bar is empty, so that nothing of the last run shows.
+void TFrmBk_DataOutPut::showRunStarting() {
+    setBusy(true);
+    m_runGaveCaption = false;
+    m_closeAfterRun = false;
+    setWindowTitle(tr("Starting the import…"));
+    PrgBar->setValue(PrgBar->minimum());
+}
+
+// The run waits at its next row while the operator answers.
+bool TFrmBk_DataOutPut::askToStop() {
+    if (!m_run || m_asking)
+        return false;
+    m_asking = true;
+    m_relay->setHeld(true);
+    const bool stop = askYesNo(this, tr("Stop the import? The block being imported will not be "
+                                        "written to the database."));
+    if (stop)
+        m_run->requestStop();
+    m_relay->setHeld(false);
+    m_asking = false;
+    return stop;
 }
 
 void TFrmBk_DataOutPut::setBusy(bool busy) {
     onGuiThread([this, busy] {
         m_busy = busy;
         for (QAbstractButton* button : std::as_const(m_buttons))
-            button->setEnabled(!busy);
+            button->setEnabled(!busy || button == m_exitButton);
     });
 }
 
@@ -263,10 +302,16 @@ void TFrmBk_DataOutPut::fillIdentityFromSystemTable() {
 }
 
 void TFrmBk_DataOutPut::btnEndClick() {
-    close();
+    if (m_run)
+        askToStop();
+    else
+        close();
 }
 
+// During a run the window asks to stop it first, and closes once it has stopped.
 void TFrmBk_DataOutPut::closeEvent(QCloseEvent* event) {
+    if (m_run && askToStop())
+        m_closeAfterRun = true;
     if (m_busy)
         event->ignore();
     else
@@ -281,8 +326,10 @@ void TFrmBk_DataOutPut::onGuiThread(const std::function<void()>& work) {
 }
 
 void TFrmBk_DataOutPut::captionChanged(const QString& caption) {
-    onGuiThread([this, caption] { setWindowTitle(caption); });
-    keepWindowPainted(); // import run hook (owner: run)
+    onGuiThread([this, caption] {
+        setWindowTitle(caption);
+        m_runGaveCaption = true;
+    });
 }
 
 void TFrmBk_DataOutPut::progressReset(int maximum) {
@@ -296,9 +343,7 @@ void TFrmBk_DataOutPut::progressReset(int maximum) {
 void TFrmBk_DataOutPut::progressChanged(int position) {
     onGuiThread([this, position] {
         PrgBar->setValue(qBound(PrgBar->minimum(), position, PrgBar->maximum()));
-        PrgBar->repaint(); // an import on this thread would otherwise hold the paint back
     });
-    keepWindowPainted(); // import run hook (owner: run)
 }
 
 void TFrmBk_DataOutPut::information(const QString& text) {

@@ -121,6 +121,13 @@ void showStandardError(QWidget* parent, const QString& text) {
     showBox(parent, QMessageBox::Critical, text);
 }
 
+bool askYesNo(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QIcon glyphIcon(Glyph glyph) {
     QPixmap pixmap(24, 24);
     pixmap.fill(Qt::transparent);

@@ -21,6 +21,9 @@ QFont songTiPixelFont(int pixelSize, bool bold = false);
 void showInformation(QWidget* parent, const QString& text);
 // The standard error box: the error's own text, a stop icon, the application title.
 void showStandardError(QWidget* parent, const QString& text);
+// A modal question with 是 and 否 (否 the default), captioned with the application title; true
+// for 是.
+bool askYesNo(QWidget* parent, const QString& text);
 
 // Glyphs of the buttons, drawn rather than loaded.
 enum class Glyph { Import, Exit, Apply, Cancel };

@@ -10,8 +10,8 @@
 
 namespace kestrel::test {
 
-// Answers every message box that opens with OK and records what it said, so that code showing
-// modal boxes can run inside a test.
+// Answers every message box that opens with OK (a question with `answer`) and records what it
+// said, so that code showing modal boxes can run inside a test.
 class MessageBoxCatcher {
 public:
     struct Box {
@@ -28,6 +28,7 @@ public:
     }
 
     QList<Box> boxes;
+    QMessageBox::StandardButton answer = QMessageBox::No;
 
 private:
     void poll() {
@@ -38,7 +39,10 @@ private:
         for (const QAbstractButton* button : box->buttons())
             buttons.append(button->text());
         boxes.append({box->windowTitle(), box->text(), box->icon(), buttons});
-        box->accept();
+        if (QAbstractButton* button = box->button(answer))
+            button->click();
+        else
+            box->accept();
     }
 
     QTimer m_timer;
