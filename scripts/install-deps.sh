@@ -8,13 +8,16 @@ packages=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
     qt6-translations-l10n
+    # lupdate and lrelease, and their CMake package (Qt6LinguistTools) for the tool's translation
+    qt6-l10n-tools qt6-tools-dev
     unixodbc unixodbc-dev odbcinst tdsodbc freetds-bin libsqliteodbc
     fonts-wqy-microhei
     googletest libgtest-dev
     sqlite3 libsqlite3-dev python3 python3-xlwt python3-xlrd libfreexl-dev time
     liborcus-dev libixion-dev python3-openpyxl python3-odf
     clang-14 libclang-rt-14-dev
-    xvfb xauth
+    # the window's tests and its benchmark under a window manager, clicked with the mouse
+    xvfb xauth openbox xdotool python3-xlib
 )
 
 sudo_cmd=()

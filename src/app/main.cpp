@@ -3,9 +3,9 @@
 #include "app/db_config_dialog.h"
 #include "app/main_window.h"
 #include "app/pub_dm.h"
-#include "app/qt_translations.h"
 #include "app/ui_support.h"
 #include "database/settings_file.h"
+#include "text/translations.h"
 
 #include <QApplication>
 
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrel"));
     QApplication::setFont(kestrel::songTiPointFont(9));
-    kestrel::installQtTranslations(QLocale::system());
+    kestrel::installTranslations(QLocale::system());
 
     const QString settingsPath = kestrel::settingsFilePath(QCoreApplication::applicationDirPath());
     kestrel::TPubDM PubDM(settingsPath, kestrel::execConfigDialog);

@@ -173,7 +173,7 @@ void TFrmBk_DataOutPut::runImport(ImportKind kind) {
         return;
     const auto it = m_actions.find(kind);
     if (it == m_actions.end() || !it->second) {
-        showInformation(this, QStringLiteral("该导入尚未提供"));
+        showInformation(this, tr("This import is not available"));
         return;
     }
     try {

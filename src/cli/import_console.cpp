@@ -1,5 +1,7 @@
 #include "cli/import_console.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 #ifdef _WIN32
@@ -84,7 +86,9 @@ void ConsoleObserver::identityTrimmed(const BranchIdentity&) {}
 
 void ConsoleObserver::warning(const QString& text) {
     endProgress();
-    writeLine(stderr, QStringLiteral("kestrel-import: warning: ") + text);
+    writeLine(
+        stderr,
+        QCoreApplication::translate("kestrel-import", "kestrel-import: warning: %1").arg(text));
 }
 
 void ConsoleObserver::endProgress() {

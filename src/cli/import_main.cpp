@@ -6,6 +6,7 @@
 #include "database/database.h"
 #include "database/settings_file.h"
 #include "text/errors.h"
+#include "text/translations.h"
 
 #include <QCoreApplication>
 #include <memory>
@@ -36,6 +37,7 @@ std::unique_ptr<Database> openDatabase(const QString& dir, QString& failure) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     useUtf8Console();
+    installTranslations(QLocale::system());
 
     const ParsedOptions parsed =
         parseImportOptions(app.arguments().mid(1), QCoreApplication::applicationDirPath());

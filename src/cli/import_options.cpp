@@ -1,11 +1,13 @@
 #include "cli/import_options.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace kestrel::cli {
 
 QString usageText() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "kestrel-import",
         "usage: kestrel-import [--dir DIR] [--hotel-tree-id T] [--hotel-id H] [--hotel-name N]\n"
         "                      [--check] IMPORT...\n"
         "IMPORT: stored-value | points | treatment | time-period | rooms-lockers | items-goods |\n"
@@ -91,24 +93,29 @@ ParsedOptions parseImportOptions(const QStringList& arguments, const QString& de
             } else if (i + 1 < arguments.size()) {
                 value = arguments.at(++i);
             } else {
-                parsed.error = QStringLiteral("option %1 needs a value").arg(name);
+                parsed.error =
+                    QCoreApplication::translate("kestrel-import", "option %1 needs a value")
+                        .arg(name);
                 return parsed;
             }
             if (!storeValue(options, name, value, dirSeen)) {
-                parsed.error = QStringLiteral("option %1 given more than once").arg(name);
+                parsed.error =
+                    QCoreApplication::translate("kestrel-import", "option %1 given more than once")
+                        .arg(name);
                 return parsed;
             }
         } else {
-            parsed.error = QStringLiteral("unknown option \"%1\"").arg(argument);
+            parsed.error = QCoreApplication::translate("kestrel-import", "unknown option \"%1\"")
+                               .arg(argument);
             return parsed;
         }
     }
     if (options.dir.isEmpty()) {
-        parsed.error = QStringLiteral("--dir needs a folder");
+        parsed.error = QCoreApplication::translate("kestrel-import", "--dir needs a folder");
         return parsed;
     }
     if (options.imports.isEmpty() && !options.help)
-        parsed.error = QStringLiteral("no import named");
+        parsed.error = QCoreApplication::translate("kestrel-import", "no import named");
     return parsed;
 }
 

@@ -5,6 +5,7 @@
 #include "importers/importers.h"
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace kestrel::cli {
@@ -14,7 +15,8 @@ std::optional<QList<ImportKind>> resolveImports(const QStringList& names, QStrin
     for (const QString& name : names) {
         const std::optional<ImportKind> kind = importKindFromCommandName(name);
         if (!kind) {
-            error = QStringLiteral("unknown import \"%1\"").arg(name);
+            error =
+                QCoreApplication::translate("kestrel-import", "unknown import \"%1\"").arg(name);
             return std::nullopt;
         }
         kinds.append(*kind);
@@ -67,9 +69,10 @@ BranchIdentity resolveIdentity(Database& database, const ImportOptions& options,
                                ConsoleObserver& console) {
     if (std::optional<BranchIdentity> fromTable = identityFromSystemTable(database)) {
         if (options.anyIdentityOption())
-            console.warning(QStringLiteral("the database has a Sys_System table; the branch "
-                                           "identity comes from it and the identity options "
-                                           "are ignored"));
+            console.warning(QCoreApplication::translate(
+                "kestrel-import", "the database has a Sys_System table; the branch "
+                                  "identity comes from it and the identity options "
+                                  "are ignored"));
         return *fromTable;
     }
     BranchIdentity identity;

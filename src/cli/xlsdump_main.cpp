@@ -2,6 +2,7 @@
 // per cell with a value, as the import sees it under this workstation's locale.
 #include "cli/dump_rows.h"
 #include "text/errors.h"
+#include "text/translations.h"
 #include "workbook/workbook.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,9 @@ constexpr int kExitUsage = 64;
 void noteAssumedCodePage(const kestrel::Workbook& book) {
     if (const std::optional<int> codePage = book.assumedCodePage()) {
         const QString note =
-            QStringLiteral("注意：%1 没有注明文字的代码页，已按本机的代码页 %2 读取")
+            QCoreApplication::translate("kestrel-xlsdump",
+                                        "Note: %1 does not name the code page of its texts; they "
+                                        "were read in this computer's code page %2")
                 .arg(QDir::toNativeSeparators(book.filePath()))
                 .arg(*codePage);
         std::fprintf(stderr, "%s\n", note.toUtf8().constData());
@@ -34,7 +37,9 @@ void noteAssumedCodePage(const kestrel::Workbook& book) {
 }
 
 int usage() {
-    std::fputs("usage: kestrel-xlsdump FILE [SHEET]\n", stderr);
+    const QString text =
+        QCoreApplication::translate("kestrel-xlsdump", "usage: kestrel-xlsdump FILE [SHEET]");
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     return kExitUsage;
 }
 
@@ -42,6 +47,7 @@ int usage() {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    kestrel::installTranslations(QLocale::system());
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // LF line ends, as on every platform
 #endif

@@ -6,6 +6,7 @@
 #include "text/errors.h"
 
 #include <QAtomicInteger>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -77,7 +78,9 @@ std::unique_ptr<Database> openSqlite(const QString& settingsPath,
     const QString path = sqliteFilePath(settingsPath, settings.database);
     const QFileInfo file(path);
     if (path.isEmpty() || !file.isFile())
-        throw DatabaseError(QStringLiteral("The database file '%1' does not exist").arg(path));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "The database file '%1' does not exist")
+                .arg(path));
     const QString name = uniqueConnectionName();
     {
         QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -98,7 +101,8 @@ std::unique_ptr<Database> openSqlServer(const ConnectionSettings& settings) {
 std::unique_ptr<Database> openOdbcAs(const QString& connectionString,
                                      const DbmsNameProbe& dbmsName) {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
-        throw DatabaseError(QStringLiteral("The Qt ODBC driver (QODBC) is not installed"));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "The Qt ODBC driver (QODBC) is not installed"));
     const QString name = uniqueConnectionName();
     {
         QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);

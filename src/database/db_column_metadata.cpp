@@ -3,6 +3,7 @@
 #include "database/db_sql_text.h"
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -137,7 +138,8 @@ QList<ColumnInfo> readColumns(QSqlDatabase& connection, Dialect dialect, const Q
                                     ? readSqliteColumns(connection, table)
                                     : readSqlServerColumns(connection, table);
     if (columns.isEmpty())
-        throw DatabaseError(QStringLiteral("Invalid object name '%1'.").arg(table));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "Invalid object name '%1'.").arg(table));
     return columns;
 }
 

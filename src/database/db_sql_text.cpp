@@ -1,5 +1,6 @@
 #include "database/db_sql_text.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace kestrel {
@@ -202,17 +203,21 @@ bool mentionsAny(const QString& text, std::initializer_list<const char*> parts) 
 QString faultExplanation(const QString& message) {
     if (mentionsAny(message, {"database is locked", "database table is locked",
                               "Lock request time out period exceeded"}))
-        return QStringLiteral("The database is busy: another program held a lock on it for "
-                              "longer than the tool waits");
+        return QCoreApplication::translate(
+            "Database", "The database is busy: another program held a lock on it for "
+                        "longer than the tool waits");
     if (mentionsAny(message, {"database or disk is full", "disk I/O error", "File too large"}))
-        return QStringLiteral("The database could not be written: the disk is full or the file "
-                              "may not grow");
+        return QCoreApplication::translate(
+            "Database", "The database could not be written: the disk is full or the file "
+                        "may not grow");
     if (mentionsAny(message, {"readonly database", "read-only database"}))
-        return QStringLiteral("The database is read-only: its file or its folder may not be "
-                              "written");
+        return QCoreApplication::translate(
+            "Database", "The database is read-only: its file or its folder may not be "
+                        "written");
     if (mentionsAny(message, {"unable to open database file"}))
-        return QStringLiteral("The database cannot be written: its file or its folder is "
-                              "read-only, or missing");
+        return QCoreApplication::translate(
+            "Database", "The database cannot be written: its file or its folder is "
+                        "read-only, or missing");
     return QString();
 }
 
@@ -225,7 +230,9 @@ QString sqlErrorMessage(const QSqlError& error) {
 
 QString explainedDatabaseMessage(const QString& message) {
     const QString explanation = faultExplanation(message);
-    return explanation.isEmpty() ? message : explanation + QStringLiteral(" (") + message + u')';
+    return explanation.isEmpty()
+               ? message
+               : QCoreApplication::translate("Database", "%1 (%2)").arg(explanation, message);
 }
 
 } // namespace kestrel

@@ -1,5 +1,7 @@
 #include "database/db_table_meta.h"
 
+#include <QCoreApplication>
+
 namespace kestrel {
 
 void NameIndex::assign(const QStringList& names) {
@@ -22,7 +24,7 @@ int NameIndex::indexOf(const QString& name) const {
 }
 
 QString fieldNotFoundMessage(const QString& field) {
-    return QStringLiteral("Field '%1' not found").arg(field);
+    return QCoreApplication::translate("Database", "Field '%1' not found").arg(field);
 }
 
 } // namespace kestrel

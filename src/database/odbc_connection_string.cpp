@@ -2,6 +2,7 @@
 
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace kestrel {
@@ -18,7 +19,7 @@ QString normalizedKey(const QString& key) {
 }
 
 [[noreturn]] void malformed() {
-    throw DatabaseError(QStringLiteral("Malformed connection string"));
+    throw DatabaseError(QCoreApplication::translate("Database", "Malformed connection string"));
 }
 
 void skipBlanks(const QString& text, qsizetype& pos) {
@@ -182,7 +183,8 @@ QString odbcValue(const QString& value, BraceStyle style) {
         return value;
     if (style == BraceStyle::FreeTds) {
         if (value.contains(QStringLiteral("};")))
-            throw DatabaseError(QStringLiteral("FreeTDS cannot take a setting that holds \"};\""));
+            throw DatabaseError(QCoreApplication::translate(
+                "Database", "FreeTDS cannot take a setting that holds \"};\""));
         return u'{' + value + u'}';
     }
     QString inner = value;

@@ -3,6 +3,7 @@
 #include "database/odbc_connection_string.h"
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -25,10 +26,12 @@ SQLHDBC connectionHandle(const QSqlDatabase& connection) {
     const QVariant handle = connection.driver() ? connection.driver()->handle() : QVariant();
     if (connection.driverName() != u"QODBC" || !handle.isValid() ||
         handle.metaType().sizeOf() != sizeof(SQLHDBC))
-        throw DatabaseError(QStringLiteral("The connection is not an ODBC connection"));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "The connection is not an ODBC connection"));
     const SQLHDBC hdbc = *static_cast<const SQLHDBC*>(handle.constData());
     if (!hdbc)
-        throw DatabaseError(QStringLiteral("The ODBC connection is not open"));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "The ODBC connection is not open"));
     return hdbc;
 }
 
@@ -59,7 +62,8 @@ QString odbcDbmsName(const QSqlDatabase& connection) {
     const SQLRETURN result =
         SQLGetInfoW(handle, SQL_DBMS_NAME, name, static_cast<SQLSMALLINT>(sizeof name), &length);
     if (!SQL_SUCCEEDED(result))
-        throw DatabaseError(QStringLiteral("The ODBC driver does not say which DBMS it reaches"));
+        throw DatabaseError(QCoreApplication::translate(
+            "Database", "The ODBC driver does not say which DBMS it reaches"));
     const qsizetype units =
         std::min<qsizetype>(length / static_cast<qsizetype>(sizeof(SQLWCHAR)), 255);
     if constexpr (sizeof(SQLWCHAR) == sizeof(char16_t))
@@ -78,12 +82,14 @@ void requireSqliteFileAsNamed(const QSqlDatabase& connection, const QString& con
     if (!isAscii(named) &&
         QDir::cleanPath(opened) != QDir::cleanPath(QFileInfo(named).absoluteFilePath()))
         throw DatabaseError(
-            QStringLiteral("The ODBC driver cannot take the database path '%1' (it opened '%2' "
-                           "instead): name the file by a path of ASCII characters or use a DSN")
+            QCoreApplication::translate(
+                "Database", "The ODBC driver cannot take the database path '%1' (it opened '%2' "
+                            "instead): name the file by a path of ASCII characters or use a DSN")
                 .arg(named, opened));
     if (firstValue(connection, QStringLiteral("PRAGMA page_count"), 0).toLongLong() == 0)
-        throw DatabaseError(
-            QStringLiteral("The database file '%1' does not exist or is empty").arg(opened));
+        throw DatabaseError(QCoreApplication::translate(
+                                "Database", "The database file '%1' does not exist or is empty")
+                                .arg(opened));
 }
 
 Dialect dialectForDbmsName(const QString& dbmsName) {
@@ -96,9 +102,10 @@ Dialect dialectForDbmsName(const QString& dbmsName) {
     if (name.startsWith(QStringLiteral("SQLite"), Qt::CaseInsensitive))
         return Dialect::Sqlite;
     throw DatabaseError(
-        QStringLiteral("The ODBC data source is a \"%1\" database; Kestrel works with Microsoft "
-                       "SQL Server and SQLite only")
-            .arg(name.isEmpty() ? QStringLiteral("(unnamed)") : name));
+        QCoreApplication::translate(
+            "Database", "The ODBC data source is a \"%1\" database; Kestrel works with Microsoft "
+                        "SQL Server and SQLite only")
+            .arg(name.isEmpty() ? QCoreApplication::translate("Database", "(unnamed)") : name));
 }
 
 } // namespace kestrel

@@ -9,6 +9,7 @@
 #include "database/db_value_conversion.h"
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 #include <cstring>
@@ -24,7 +25,8 @@ constexpr qsizetype kPageRows = 2048;
 using Kind = ColumnInfo::Kind;
 
 DatabaseError closedDataset() {
-    return DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    return DatabaseError(QCoreApplication::translate(
+        "Database", "Cannot perform this operation on a closed dataset"));
 }
 
 } // namespace
@@ -207,7 +209,9 @@ const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
     windowStart = ordinal;
     wholeInWindow = false;
     if (window.empty())
-        throw DatabaseError(QStringLiteral("Row %1 is no longer in the result").arg(ordinal + 1));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "Row %1 is no longer in the result")
+                .arg(ordinal + 1));
     return window.front();
 }
 
@@ -528,7 +532,8 @@ void Query::append() {
 namespace {
 
 DatabaseError notInsertMode() {
-    return DatabaseError(QStringLiteral("Dataset not in edit or insert mode"));
+    return DatabaseError(
+        QCoreApplication::translate("Database", "Dataset not in edit or insert mode"));
 }
 
 int writableColumn(const TableMeta* table, const QString& column, bool appending) {

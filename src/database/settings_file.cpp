@@ -3,6 +3,7 @@
 #include "text/codepage.h"
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -69,7 +70,8 @@ IniText load(const QString& path, bool forWriting) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (forWriting && file.exists())
-            throw Error(QStringLiteral("Unable to read %1: %2").arg(path, file.errorString()));
+            throw Error(QCoreApplication::translate("Database", "Unable to read %1: %2")
+                            .arg(path, file.errorString()));
         return ini;
     }
     QByteArray bytes = file.readAll();
@@ -200,11 +202,13 @@ QByteArray serialize(const IniText& ini) {
 void save(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Unable to write to %1: %2").arg(path, file.errorString()));
+        throw Error(QCoreApplication::translate("Database", "Unable to write to %1: %2")
+                        .arg(path, file.errorString()));
     // The file holds a database password: only its owner may read it.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Unable to write to %1: %2").arg(path, file.errorString()));
+        throw Error(QCoreApplication::translate("Database", "Unable to write to %1: %2")
+                        .arg(path, file.errorString()));
 }
 
 } // namespace
@@ -224,7 +228,8 @@ QString SettingsFile::read(const QString& section, const QString& key) const {
 
 void SettingsFile::write(const QString& section, const QString& key, const QString& value) {
     if (value.contains(u'\n') || value.contains(u'\r'))
-        throw Error(QStringLiteral("A setting must be a single line: %1").arg(key));
+        throw Error(QCoreApplication::translate("Database", "A setting must be a single line: %1")
+                        .arg(key));
     IniText ini = load(m_path, true);
     setEntry(ini, section, key, value);
     save(m_path, serialize(ini));

@@ -2,6 +2,8 @@
 
 #include "text/errors.h"
 
+#include <QCoreApplication>
+
 namespace kestrel {
 
 namespace {
@@ -57,7 +59,9 @@ QString CategoryKeyGenerator::generate(const CategoryKeyForm& form, const QStrin
     } while (digits != first);
     const QString pattern =
         keyText(form, branchNumber, QString(form.digits, QLatin1Char('#')), rowNumber);
-    throw Error(QStringLiteral("无法生成新的类别编号：%1 形式的编号已全部被占用").arg(pattern));
+    throw Error(QCoreApplication::translate(
+                    "Run", "Cannot generate a new category key: every key of the form %1 is taken")
+                    .arg(pattern));
 }
 
 void CategoryKeyGenerator::noteGiven(const QString& key) {

@@ -10,6 +10,7 @@
 #include "text/textrules.h"
 #include "workbook/workbook.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <map>
 #include <vector>
@@ -54,7 +55,7 @@ QString errorText(const std::exception& error) {
 struct StopRequested {};
 
 QString unknownErrorText() {
-    return QStringLiteral("导入时发生未知错误");
+    return QCoreApplication::translate("Run", "An unknown error occurred during the import");
 }
 
 // The queries of one block, created when first used.
@@ -96,7 +97,8 @@ public:
 
     QString text(int column) {
         if (column < 1)
-            throw Error(QStringLiteral("模板列号无效：%1").arg(column));
+            throw Error(QCoreApplication::translate("Run", "Invalid template column number: %1")
+                            .arg(column));
         const auto index = std::size_t(column);
         if (m_texts.size() <= index)
             m_texts.resize(index + 1);

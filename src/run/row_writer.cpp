@@ -4,6 +4,8 @@
 #include "text/errors.h"
 #include "text/textrules.h"
 
+#include <QCoreApplication>
+
 namespace kestrel {
 
 namespace {
@@ -12,13 +14,18 @@ const QString kDateForm = QStringLiteral("yyyy-MM-dd");
 
 QString mainRowText(const FieldContext& context, const QString& column) {
     if (!context.mainRow)
-        throw Error(QStringLiteral("字段 %1 须从已写入的主记录读取，但尚无主记录").arg(column));
+        throw Error(
+            QCoreApplication::translate(
+                "Run", "Field %1 is read from the main row written before, but there is none")
+                .arg(column));
     return context.mainRow->fieldText(column);
 }
 
 QString templateText(const FieldContext& context, int column) {
     if (!context.templateText)
-        throw Error(QStringLiteral("此处没有模板行可读取第 %1 列").arg(column));
+        throw Error(QCoreApplication::translate(
+                        "Run", "There is no template row here to read column %1 from")
+                        .arg(column));
     return context.templateText(column);
 }
 
@@ -35,7 +42,8 @@ QString sameRowText(const QList<FieldWrite>& writes, qsizetype index, const QStr
             return formatNumber(writes.at(i).source.number, context.locale);
         return sourceText(writes, i, context);
     }
-    throw Error(QStringLiteral("字段 %1 在本行中尚未写入").arg(column));
+    throw Error(QCoreApplication::translate("Run", "Field %1 has not been written in this row yet")
+                    .arg(column));
 }
 
 QString sourceText(const QList<FieldWrite>& writes, qsizetype index, const FieldContext& context) {
@@ -166,7 +174,9 @@ QString CompiledRow::sourceText(std::size_t index, const FieldContext& context) 
         return templateText(context, write.source.column);
     case FieldSource::Kind::SameRow:
         if (field.sameRow < 0)
-            throw Error(QStringLiteral("字段 %1 在本行中尚未写入").arg(write.source.text));
+            throw Error(
+                QCoreApplication::translate("Run", "Field %1 has not been written in this row yet")
+                    .arg(write.source.text));
         return m_texts[static_cast<std::size_t>(field.sameRow)];
     case FieldSource::Kind::MainRow:
     case FieldSource::Kind::MainRowNumber:

@@ -1,5 +1,7 @@
 #include "text/cellvalue.h"
 
+#include <QCoreApplication>
+
 namespace kestrel {
 
 QString errorCodeText(quint8 code) {
@@ -19,7 +21,7 @@ QString errorCodeText(quint8 code) {
     case 0x2A:
         return QStringLiteral("#N/A");
     case kErrorNoFormulaResult:
-        return QStringLiteral("#公式未计算");
+        return QCoreApplication::translate("Text", "#NOT CALCULATED");
     default:
         return QStringLiteral("#ERR") + QString::number(code);
     }

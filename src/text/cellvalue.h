@@ -59,8 +59,8 @@ struct CellValue {
 constexpr quint8 kErrorNoFormulaResult = 0xFF;
 
 // The text Excel shows for a BIFF error code: "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?",
-// "#NUM!", "#N/A"; kErrorNoFormulaResult gives "#公式未计算"; an unknown code gives "#ERR"
-// followed by its number.
+// "#NUM!", "#N/A"; kErrorNoFormulaResult gives "#NOT CALCULATED" in the operator's language; an
+// unknown code gives "#ERR" followed by its number.
 QString errorCodeText(quint8 code);
 
 } // namespace kestrel

@@ -2,6 +2,7 @@
 
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
@@ -710,8 +711,10 @@ QString cellToText(const CellValue& value, const QLocale& locale) {
     case CellValue::Type::Error:
         break;
     }
-    throw ConversionError(QStringLiteral("单元格的值是错误值 %1，无法转换为文本")
-                              .arg(errorCodeText(value.errorCode)));
+    throw ConversionError(
+        QCoreApplication::translate(
+            "Text", "The cell holds the error value %1 and cannot be turned into text")
+            .arg(errorCodeText(value.errorCode)));
 }
 
 std::optional<double> parseNumber(const QString& text, const QLocale& locale) {

@@ -2,6 +2,7 @@
 
 #include "text/errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <algorithm>
 
@@ -45,15 +46,17 @@ QString shownPath(const QString& path) {
 
 void checkWorksheet(const QString& path, int sheet, int count) {
     if (sheet < 1 || sheet > count) {
-        throw WorkbookError(
-            QStringLiteral("%1 中没有第 %2 个工作表").arg(shownPath(path)).arg(sheet));
+        throw WorkbookError(QCoreApplication::translate("Workbook", "%1 has no worksheet %2")
+                                .arg(shownPath(path))
+                                .arg(sheet));
     }
 }
 
 void checkCellPosition(const QString& path, int sheet, int row, int column, int maxRows,
                        int maxColumns) {
     if (row < 1 || row > maxRows || column < 1 || column > maxColumns) {
-        throw WorkbookError(QStringLiteral("%1 的第 %2 个工作表中没有第 %3 行第 %4 列的单元格")
+        throw WorkbookError(QCoreApplication::translate(
+                                "Workbook", "Worksheet %2 of %1 has no cell at row %3, column %4")
                                 .arg(shownPath(path))
                                 .arg(sheet)
                                 .arg(row)

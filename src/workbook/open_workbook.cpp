@@ -5,6 +5,7 @@
 #include "workbook/package/package_zip.h"
 #include "workbook/workbook.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,7 +33,10 @@ std::unique_ptr<Workbook> openNonPackage(const QString& name,
         return xls();
     } catch (const WorkbookError&) {
         if (isEncryptedPackage(bytes()))
-            throw workbookOpenError(name, QStringLiteral("工作簿设有密码保护，无法读取"));
+            throw workbookOpenError(
+                name,
+                QCoreApplication::translate(
+                    "Workbook", "The workbook is protected by a password and cannot be read"));
         throw;
     }
 }
@@ -41,13 +45,16 @@ std::unique_ptr<Workbook> openNonPackage(const QString& name,
 
 WorkbookError workbookOpenError(const QString& path, const QString& reason) {
     return WorkbookError(
-        QStringLiteral("无法打开模板文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+        QCoreApplication::translate("Workbook", "Cannot open the template file %1: %2")
+            .arg(QDir::toNativeSeparators(path), reason));
 }
 
 std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
     if (package::looksLikeZip(bytes)) {
         if (bytes.size() > kMaxFileSize)
-            throw workbookOpenError(name, QStringLiteral("文件过大，不是模板工作簿"));
+            throw workbookOpenError(
+                name, QCoreApplication::translate(
+                          "Workbook", "The file is too large to be a template workbook"));
         return package::openPackageWorkbook(bytes, name);
     }
     return openNonPackage(
@@ -73,10 +80,14 @@ std::unique_ptr<Workbook> openWorkbook(const QString& path) {
             path, [&] { return openXlsWorkbook(path); }, bytes);
     }
     if (info.size() > kMaxFileSize)
-        throw workbookOpenError(path, QStringLiteral("文件过大，不是模板工作簿"));
+        throw workbookOpenError(
+            path, QCoreApplication::translate("Workbook",
+                                              "The file is too large to be a template workbook"));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+        throw workbookOpenError(
+            path, QCoreApplication::translate("Workbook", "The file cannot be read (%1)")
+                      .arg(file.errorString()));
     }
     return package::openPackageWorkbook(bytes, path);
 }

@@ -3,6 +3,8 @@
 #include "text/errors.h"
 #include "text/textrules.h"
 
+#include <QCoreApplication>
+
 namespace kestrel {
 
 namespace {
@@ -78,7 +80,10 @@ QString cellText(const Workbook& book, int sheet, int row, int column, const QLo
     // One multi-argument call: replacing %3 first would turn "%5%3" into a marker "%52".
     const QString rowText = QString::number(row);
     throw ConversionError(
-        QStringLiteral("文件“%1”的工作表“%2”第%3行第%4列（%5）是错误值 %6，无法转换为文本")
+        QCoreApplication::translate(
+            "Workbook",
+            "Cell %5 (row %3, column %4) of worksheet \"%2\" of file \"%1\" holds the error "
+            "value %6 and cannot be turned into text")
             .arg(book.filePath(), book.worksheetName(sheet), rowText, QString::number(column),
                  columnLetters(column) + rowText, errorCodeText(value.errorCode)));
 }

@@ -89,7 +89,8 @@ std::unique_ptr<Workbook> openWorkbook(const QString& path);
 // The same from the file's bytes already in memory; name is used in error messages.
 std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name);
 
-// "无法打开模板文件 PATH：REASON", the path in the platform's form.
+// "Cannot open the template file PATH: REASON" in the operator's language, the path in the
+// platform's form.
 WorkbookError workbookOpenError(const QString& path, const QString& reason);
 
 // Opens an Excel 97-2003 (BIFF8) or Excel 5/95 (BIFF5) workbook. Throws WorkbookError, in

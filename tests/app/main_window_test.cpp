@@ -120,7 +120,7 @@ TEST_F(MainWindow, ButtonWithoutImportSaysSoAndWiredButtonRunsItsImport) {
     button("SpeedButton5")->click();
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes.front().title, QStringLiteral("换第三方软件"));
-    EXPECT_EQ(boxes.boxes.front().text, QStringLiteral("该导入尚未提供"));
+    EXPECT_EQ(boxes.boxes.front().text, TFrmBk_DataOutPut::tr("This import is not available"));
 
     int runs = 0;
     window->setImportAction(ImportKind::Employees, [&] { ++runs; });

@@ -2,11 +2,11 @@
 // locale Qt's standard buttons are in Chinese.
 #include "app/main_window.h"
 #include "app/pub_dm.h"
-#include "app/qt_translations.h"
 #include "app/ui_support.h"
 #include "app_test_support.h"
 #include "sqlite_script.h"
 #include "test_paths.h"
+#include "text/translations.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

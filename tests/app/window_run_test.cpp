@@ -5,11 +5,13 @@
 #include "app_test_support.h"
 #include "run_fixture.h"
 #include "text/errors.h"
+#include "text/translations.h"
 
 #include <QProgressBar>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 namespace kestrel {
@@ -200,8 +202,10 @@ TEST_F(WindowRun, ClosingDuringARunAsksToStopFirst) {
 // run that fails before its first row leaves the window's own caption and an empty bar.
 TEST_F(WindowRun, ARunStartsCleanAndAnEarlyFailureLeavesNoOldProgress) {
     rows = 10;
-    test::MessageBoxCatcher done;
-    button("btnStart")->click();
+    {
+        test::MessageBoxCatcher done;
+        button("btnStart")->click();
+    }
     ASSERT_EQ(window->PrgBar->value(), 11);
 
     rows = -1;
@@ -223,6 +227,36 @@ TEST_F(WindowRun, ARunStartsCleanAndAnEarlyFailureLeavesNoOldProgress) {
               QStringLiteral("青雁软件 换第三方软件就这么简单---导入到分店数据库"));
     EXPECT_EQ(window->PrgBar->value(), 0);
     EXPECT_TRUE(button("btnStart")->isEnabled());
+}
+
+// Under a Chinese locale the tool's own explanation of a fault reaches the window in Chinese; while
+// the run waits for another program's lock the caption says that the import is starting.
+TEST_F(WindowRun, ABusyDatabaseIsExplainedInChineseUnderAChineseLocale) {
+    std::unique_ptr<QTranslator> chinese(
+        installKestrelTranslations(QLocale(QLocale::Chinese, QLocale::China)));
+    ASSERT_NE(chinese, nullptr);
+    rows = 10;
+    const QString name = QStringLiteral("window-run-lock");
+    QString caption;
+    QString text;
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        other.setDatabaseName(dir.filePath(QStringLiteral("branch.db")));
+        ASSERT_TRUE(other.open());
+        QSqlQuery(other).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        test::WhenModal<QMessageBox> error([&](QMessageBox* box) {
+            caption = window->windowTitle();
+            text = box->text();
+            box->accept();
+        });
+        button("btnStart")->click();
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase(name);
+    QCoreApplication::removeTranslator(chinese.get());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("数据库正忙："))) << text.toStdString();
+    EXPECT_EQ(caption, QStringLiteral("正在开始导入……"));
+    EXPECT_EQ(members(), 0);
 }
 
 } // namespace

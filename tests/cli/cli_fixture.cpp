@@ -75,8 +75,14 @@ void CliFixture::writeSettings(const QString& databaseName) const {
 }
 
 ProcessResult CliFixture::runImport(const QStringList& arguments,
-                                    const std::function<void()>& childSetup) const {
+                                    const std::function<void()>& childSetup,
+                                    const QString& locale) const {
     QProcess process;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+        process.setProcessEnvironment(environment);
+    }
 #ifdef Q_OS_UNIX
     if (childSetup)
         process.setChildProcessModifier(childSetup);

@@ -26,9 +26,11 @@ protected:
     QString databasePath() const { return dir() + QStringLiteral("/branch.db"); }
     QString templatePath(const QString& name) const { return dir() + QLatin1Char('/') + name; }
 
-    // childSetup, when given, runs in the child between fork and exec (Unix only).
+    // childSetup, when given, runs in the child between fork and exec (Unix only); locale, when
+    // given, is the child's LC_ALL.
     ProcessResult runImport(const QStringList& arguments,
-                            const std::function<void()>& childSetup = {}) const;
+                            const std::function<void()>& childSetup = {},
+                            const QString& locale = QString()) const;
     // Runs arguments with "--dir" and this folder in front.
     ProcessResult runInDir(const QStringList& arguments) const;
 

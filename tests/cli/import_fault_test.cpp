@@ -138,18 +138,23 @@ TEST_P(ImportFault, KilledMidImportLeavesTheDatabaseAsBefore) {
     EXPECT_EQ(text(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
 
-// A file-size limit reached mid-import, SIGXFSZ ignored so that the write fails with an error.
+// For the child: a file-size limit the import reaches part way, SIGXFSZ ignored so that the
+// write fails with an error.
+std::function<void()> diskFullPartWay(const QString& database) {
+    const auto limit = static_cast<rlim_t>(QFileInfo(database).size() + 256 * 1024);
+    return [limit] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+    };
+}
+
 TEST_P(ImportFault, DiskFullFailsTheBlockAndRollsItBack) {
     useLargeTemplate();
     if (IsSkipped())
         return;
     const QString before = snapshot();
-    const auto limit = static_cast<rlim_t>(QFileInfo(databasePath()).size() + 256 * 1024);
-    const ProcessResult result = runImport(storedValue(), [limit] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit size{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &size);
-    });
+    const ProcessResult result = runImport(storedValue(), diskFullPartWay(databasePath()));
     EXPECT_EQ(result.exitCode, 2) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(QStringLiteral("disk is full"))) << result.err.toStdString();
     EXPECT_FALSE(result.out.contains(QStringLiteral("充值卡执行完毕!")));
@@ -194,6 +199,20 @@ protected:
         EXPECT_EQ(snapshot(), before);
     }
 };
+
+// The tool's explanation of a fault is in the operator's language: Chinese under a Chinese
+// locale, English under an English one.
+TEST_P(ReadOnlyFault, TheExplanationFollowsTheLocale) {
+    QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::ReadOther);
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("zh_CN.UTF-8"), QStringLiteral("数据库是只读的：")},
+        {QStringLiteral("en_US.UTF-8"), QStringLiteral("The database is read-only: ")},
+    };
+    for (const auto& [locale, explanation] : cases) {
+        const ProcessResult result = runImport(storedValue(), withoutRoot(), locale);
+        EXPECT_TRUE(result.err.contains(explanation)) << result.err.toStdString();
+    }
+}
 
 TEST_P(ReadOnlyFault, ReadOnlyDatabaseFileIsRefusedUnchanged) {
     QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::ReadOther);
@@ -255,6 +274,24 @@ TEST_P(ImportFault, BusyDatabaseFailsAfterTheBoundedWait) {
     EXPECT_EQ(process.exitCode(), 2) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("database is busy"))) << errors.toStdString();
     EXPECT_EQ(snapshot(), before);
+}
+
+TEST_P(ImportFault, BusyAndDiskFullAreExplainedInChineseUnderAChineseLocale) {
+    if (GetParam() == Path::Odbc)
+        GTEST_SKIP() << "the language of the messages does not depend on the path";
+    const QString chinese = QStringLiteral("zh_CN.UTF-8");
+    {
+        WriteLockHolder holder(databasePath());
+        const ProcessResult busy = runImport(storedValue(), {}, chinese);
+        EXPECT_TRUE(busy.err.contains(QStringLiteral("数据库正忙：另一个程序锁住数据库")))
+            << busy.err.toStdString();
+    }
+    useLargeTemplate();
+    if (IsSkipped())
+        return;
+    const ProcessResult full = runImport(storedValue(), diskFullPartWay(databasePath()), chinese);
+    EXPECT_TRUE(full.err.contains(QStringLiteral("无法写入数据库：磁盘已满")))
+        << full.err.toStdString();
 }
 
 TEST_P(ImportFault, ImportCompletesWhenTheOtherProgramEndsFirst) {

@@ -5,6 +5,8 @@
 #include "workbook/package/package_readers.h"
 #include "workbook/package/package_zip.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace kestrel::package {
@@ -13,20 +15,26 @@ namespace {
 QString faultText(const PackageError& error) {
     switch (error.fault) {
     case Fault::Encrypted:
-        return QStringLiteral("工作簿设有密码保护，无法读取");
+        return QCoreApplication::translate(
+            "Workbook", "The workbook is protected by a password and cannot be read");
     case Fault::TooLarge:
-        return QStringLiteral("文件过大，不是模板工作簿");
+        return QCoreApplication::translate("Workbook",
+                                           "The file is too large to be a template workbook");
     case Fault::NotSpreadsheet:
-        return QStringLiteral("是 ZIP 压缩文件，但不是 Excel 工作簿（.xlsx、.xlsm）或 "
-                              "OpenDocument 电子表格（.ods）");
+        return QCoreApplication::translate(
+            "Workbook", "A ZIP file, but neither an Excel workbook (.xlsx, .xlsm) nor an "
+                        "OpenDocument spreadsheet (.ods)");
     case Fault::MissingPart:
-        return QStringLiteral("文件已损坏或不完整（缺少 %1）").arg(error.part);
+        return QCoreApplication::translate("Workbook",
+                                           "The file is damaged or incomplete (%1 is missing)")
+            .arg(error.part);
     case Fault::Damaged:
         break;
     }
     if (error.part.isEmpty())
-        return QStringLiteral("文件已损坏或不完整");
-    return QStringLiteral("文件已损坏或不完整（%1）").arg(error.part);
+        return QCoreApplication::translate("Workbook", "The file is damaged or incomplete");
+    return QCoreApplication::translate("Workbook", "The file is damaged or incomplete (%1)")
+        .arg(error.part);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "workbook/serial_dates.h"
 #include "workbook/xls/xls_compound_file.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -22,21 +23,26 @@ QString faultText(xls::FileFault fault, const QByteArray& bytes) {
     switch (fault) {
     case xls::FileFault::NotWorkbook:
         if (bytes.startsWith("PK\x03\x04")) {
-            return QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿，而是 .xlsx 等新格式的文件，"
-                                  "请在 Excel 中另存为“Excel 97-2003 工作簿”");
+            return QCoreApplication::translate(
+                "Workbook",
+                "Not an Excel 97-2003 (.xls) workbook but a file of a newer format such as "
+                ".xlsx: save it in Excel as an \"Excel 97-2003 Workbook\"");
         }
-        return QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿");
+        return QCoreApplication::translate("Workbook", "Not an Excel 97-2003 (.xls) workbook");
     case xls::FileFault::OldFormat:
-        return QStringLiteral("是 Excel 4.0 或更早版本的文件，请在 Excel 中另存为“Excel 97-2003 "
-                              "工作簿”");
+        return QCoreApplication::translate("Workbook",
+                                           "A file of Excel 4.0 or earlier: save it in Excel as an "
+                                           "\"Excel 97-2003 Workbook\"");
     case xls::FileFault::Encrypted:
-        return QStringLiteral("工作簿设有密码保护，无法读取");
+        return QCoreApplication::translate(
+            "Workbook", "The workbook is protected by a password and cannot be read");
     case xls::FileFault::TooLarge:
-        return QStringLiteral("文件过大，不是模板工作簿");
+        return QCoreApplication::translate("Workbook",
+                                           "The file is too large to be a template workbook");
     case xls::FileFault::Damaged:
         break;
     }
-    return QStringLiteral("文件已损坏或不完整");
+    return QCoreApplication::translate("Workbook", "The file is damaged or incomplete");
 }
 
 } // namespace
@@ -163,7 +169,9 @@ bool refersInto(const QByteArray& part, const QByteArray& whole) {
 std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, int ansiCodePage) {
     if (bytes.isEmpty()) {
         throw workbookOpenError(
-            name, QStringLiteral("文件是空的（0 字节），不是 Excel 97-2003 (.xls) 工作簿"));
+            name,
+            QCoreApplication::translate(
+                "Workbook", "The file is empty (0 bytes), not an Excel 97-2003 (.xls) workbook"));
     }
     if (bytes.size() > kMaxFileSize) {
         throw workbookOpenError(name, faultText(xls::FileFault::TooLarge, bytes));
@@ -190,17 +198,21 @@ std::unique_ptr<Workbook> openFromBytes(QByteArray bytes, const QString& name, i
 std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, int ansiCodePage) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        throw workbookOpenError(path, QStringLiteral("文件不存在"));
+        throw workbookOpenError(path,
+                                QCoreApplication::translate("Workbook", "The file does not exist"));
     }
     if (info.isDir()) {
-        throw workbookOpenError(path, QStringLiteral("这是一个文件夹，不是工作簿文件"));
+        throw workbookOpenError(
+            path, QCoreApplication::translate("Workbook", "This is a folder, not a workbook file"));
     }
     if (info.size() > kMaxFileSize) {
         throw workbookOpenError(path, faultText(xls::FileFault::TooLarge, {}));
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+        throw workbookOpenError(
+            path, QCoreApplication::translate("Workbook", "The file cannot be read (%1)")
+                      .arg(file.errorString()));
     }
     // A large file is mapped: its pages are read in place rather than copied first, which
     // saves about a quarter of the time to open it. It is unmapped when the file is closed on
@@ -215,7 +227,9 @@ std::unique_ptr<Workbook> openXlsWorkbook(const QString& path, int ansiCodePage)
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw workbookOpenError(path, QStringLiteral("文件无法读取（%1）").arg(file.errorString()));
+        throw workbookOpenError(
+            path, QCoreApplication::translate("Workbook", "The file cannot be read (%1)")
+                      .arg(file.errorString()));
     }
     file.close();
     return openFromBytes(std::move(bytes), path, ansiCodePage);

@@ -323,12 +323,13 @@ QString refusalReason(const QJsonObject& json) {
     const QJsonObject probe = json.value(QStringLiteral("probe")).toObject();
     const QString container = probe.value(QStringLiteral("container")).toString();
     if (container == QLatin1String("ole2") || probe.value(QStringLiteral("encrypted")).toBool())
-        return QStringLiteral("工作簿设有密码保护，无法读取");
+        return QStringLiteral("The workbook is protected by a password and cannot be read");
     if (container == QLatin1String("empty"))
-        return QStringLiteral("文件是空的");
+        return QStringLiteral("The file is empty");
     if (probe.value(QStringLiteral("package")).toString() == QLatin1String("zip-without-workbook"))
-        return QStringLiteral("不是 Excel 工作簿（.xlsx、.xlsm）或 OpenDocument 电子表格");
-    return QStringLiteral("文件已损坏或不完整");
+        return QStringLiteral(
+            "neither an Excel workbook (.xlsx, .xlsm) nor an OpenDocument spreadsheet");
+    return QStringLiteral("The file is damaged or incomplete");
 }
 
 class SheetCorpusFile : public testing::TestWithParam<std::string> {};
@@ -398,7 +399,7 @@ TEST(SheetCorpusDifferences, MissingWorksheetPartIsAnErrorNamingIt) {
         kestrel::openWorkbook(corpusPath(QStringLiteral("broken-missing-sheet-part.xlsx")));
         FAIL() << "opened";
     } catch (const kestrel::WorkbookError& error) {
-        EXPECT_TRUE(error.message().contains(QStringLiteral("文件已损坏或不完整")));
+        EXPECT_TRUE(error.message().contains(QStringLiteral("The file is damaged or incomplete")));
         EXPECT_TRUE(error.message().contains(QStringLiteral("xl/worksheets/sheet2.xml")));
     }
 }

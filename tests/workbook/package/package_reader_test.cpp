@@ -117,8 +117,8 @@ TEST(XlsxReader, TextsBooleansErrorsAndFormulas) {
         kestrel::cellText(*book, 1, 2, 6, QLocale::c());
         FAIL() << "converted";
     } catch (const kestrel::ConversionError& error) {
-        EXPECT_TRUE(error.message().contains(QStringLiteral("第2行第6列（F2）"))) << error.what();
-        EXPECT_TRUE(error.message().contains(QStringLiteral("#公式未计算"))) << error.what();
+        EXPECT_TRUE(error.message().contains(QStringLiteral("(row 2, column 6)"))) << error.what();
+        EXPECT_TRUE(error.message().contains(QStringLiteral("#NOT CALCULATED"))) << error.what();
     }
 }
 
@@ -209,35 +209,38 @@ TEST(PackageErrors, EachDamageHasItsReasonNamingTheFile) {
     QByteArray bomb = good;
     const qsizetype directory = bomb.indexOf(QByteArray("PK\x01\x02", 4));
     qToLittleEndian<quint32>(0xFFFFFFF0u, bomb.data() + directory + 24);
-    EXPECT_TRUE(refusal(bomb).contains(QStringLiteral("文件过大")));
+    EXPECT_TRUE(refusal(bomb).contains(QStringLiteral("too large")));
     QByteArray localBomb = good; // the entry's own header may say otherwise
     qToLittleEndian<quint32>(0xFFFFFFF0u, localBomb.data() + 22);
-    EXPECT_TRUE(refusal(localBomb).contains(QStringLiteral("文件过大")));
+    EXPECT_TRUE(refusal(localBomb).contains(QStringLiteral("too large")));
     QByteArray overlong = good; // more compressed bytes than the file holds
     qToLittleEndian<quint32>(0xFFFFFF00u, overlong.data() + directory + 20);
-    EXPECT_TRUE(refusal(overlong).contains(QStringLiteral("文件已损坏或不完整")));
+    EXPECT_TRUE(refusal(overlong).contains(QStringLiteral("The file is damaged or incomplete")));
 
     QByteArray broken = good;
     broken.replace("</sheetData>", "<c r=\"B1\"<v>");
-    EXPECT_TRUE(
-        refusal(broken).contains(QStringLiteral("文件已损坏或不完整（xl/worksheets/sheet1.xml）")));
+    EXPECT_TRUE(refusal(broken).contains(
+        QStringLiteral("The file is damaged or incomplete (xl/worksheets/sheet1.xml)")));
 
     QByteArray notNumber = good;
     notNumber.replace("<v>1</v>", "<v>1x</v>");
-    EXPECT_TRUE(refusal(notNumber).contains(QStringLiteral("文件已损坏或不完整")));
+    EXPECT_TRUE(refusal(notNumber).contains(QStringLiteral("The file is damaged or incomplete")));
 
     ZipEntries missing{{QStringLiteral("[Content_Types].xml"), "<Types/>"},
                        {QStringLiteral("xl/workbook.xml"),
                         "<workbook><sheets><sheet name=\"a\" r:id=\"rId9\"/></sheets></workbook>"}};
-    EXPECT_TRUE(refusal(storedZip(missing)).contains(QStringLiteral("缺少 a")));
+    EXPECT_TRUE(refusal(storedZip(missing)).contains(QStringLiteral("(a is missing)")));
 
     EXPECT_TRUE(refusal(storedZip({{QStringLiteral("readme.txt"), "hello"}}))
-                    .contains(QStringLiteral("不是 Excel 工作簿（.xlsx、.xlsm）")));
-    EXPECT_TRUE(refusal(good.left(good.size() / 2)).contains(QStringLiteral("文件已损坏或不完整")));
+                    .contains(QStringLiteral("neither an Excel workbook (.xlsx, .xlsm)")));
+    EXPECT_TRUE(refusal(good.left(good.size() / 2))
+                    .contains(QStringLiteral("The file is damaged or incomplete")));
     EXPECT_TRUE(refusal(odsPackage({}, "<manifest:encryption-data/>"))
-                    .contains(QStringLiteral("工作簿设有密码保护，无法读取")));
+                    .contains(QStringLiteral(
+                        "The workbook is protected by a password and cannot be read")));
     // Not a ZIP: refused as before, by the .xls reader.
-    EXPECT_TRUE(refusal("a,b\n1,2\n").contains(QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿")));
+    EXPECT_TRUE(
+        refusal("a,b\n1,2\n").contains(QStringLiteral("Not an Excel 97-2003 (.xls) workbook")));
 }
 
 } // namespace

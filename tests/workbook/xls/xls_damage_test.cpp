@@ -13,14 +13,15 @@ using namespace kestrel::test;
 
 namespace {
 
-const QString kDamaged = QStringLiteral("文件已损坏或不完整");
-const QString kNotXls = QStringLiteral("不是 Excel 97-2003 (.xls) 工作簿");
+const QString kDamaged = QStringLiteral("The file is damaged or incomplete");
+const QString kNotXls = QStringLiteral("an Excel 97-2003 (.xls) workbook");
 
 QString openError(const QByteArray& bytes) {
     try {
         kestrel::openXlsWorkbookFromBytes(bytes, QStringLiteral("坏文件.xls"));
     } catch (const kestrel::WorkbookError& error) {
-        EXPECT_TRUE(error.message().startsWith(QStringLiteral("无法打开模板文件 坏文件.xls：")))
+        EXPECT_TRUE(error.message().startsWith(
+            QStringLiteral("Cannot open the template file 坏文件.xls: ")))
             << error.what();
         return error.message();
     }
@@ -46,7 +47,7 @@ TEST(XlsDamage, MissingAndUnreadableFiles) {
         kestrel::openXlsWorkbook(missing);
         FAIL();
     } catch (const kestrel::WorkbookError& error) {
-        EXPECT_EQ(QStringLiteral("无法打开模板文件 %1：文件不存在")
+        EXPECT_EQ(QStringLiteral("Cannot open the template file %1: The file does not exist")
                       .arg(QDir::toNativeSeparators(missing)),
                   error.message());
     }
@@ -73,7 +74,7 @@ TEST(XlsDamage, PasswordProtected) {
     layout.globals = record(0x002F, le16(1) + QByteArray(52, '\0'));
     layout.sheets.push_back({QStringLiteral("S"), 0, {}});
     EXPECT_TRUE(
-        openError(compoundFile(workbookStream(layout))).contains(QStringLiteral("密码保护")));
+        openError(compoundFile(workbookStream(layout))).contains(QStringLiteral("password")));
 }
 
 TEST(XlsDamage, TruncatedAtEveryLength) {
