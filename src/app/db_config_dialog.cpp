@@ -27,10 +27,39 @@ void setTextColor(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
-QLabel* addLabel(QWidget* parent, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setGeometry(geometry);
-    return label;
+QLabel* addLabel(QWidget* parent, const QString& text) {
+    return new QLabel(text, parent);
+}
+
+struct FieldRow {
+    QLabel* label;
+    QLineEdit* field;
+    QLabel* hint;
+};
+
+// Labels, fields and hints in three columns of the group box. The labels and the hints take the
+// widths their texts need at the dialog's font (whatever font stands in for 宋体), the fields
+// their 150 pixels, so that no text is cut at the box's edge.
+void layOutFields(int groupWidth, const QList<FieldRow>& rows) {
+    constexpr int kMargin = 4;
+    constexpr int kGap = 4;
+    constexpr int kRowHeight = 22;
+    constexpr int kRowStep = 31;
+    int labelWidth = 0;
+    for (const FieldRow& row : rows)
+        labelWidth = qMax(labelWidth, row.label->sizeHint().width());
+    const int fieldLeft = kMargin + labelWidth + kGap;
+    const int hintLeft = fieldLeft + kFieldWidth + kGap + 2;
+    const int hintWidth = groupWidth - kMargin - hintLeft;
+    int top = 16;
+    for (const FieldRow& row : rows) {
+        row.label->setGeometry(kMargin, top, labelWidth, kRowHeight);
+        row.field->setGeometry(fieldLeft, top, kFieldWidth, kRowHeight);
+        // A hint of two lines reaches above and below its field, centred on it.
+        const int hintHeight = qMax(kRowHeight, row.hint->sizeHint().height());
+        row.hint->setGeometry(hintLeft, top + (kRowHeight - hintHeight) / 2, hintWidth, hintHeight);
+        top += kRowStep;
+    }
 }
 
 // The password field shows "*" for every character, whatever the platform style's habit.
@@ -92,18 +121,17 @@ void TFrmPub_UntDBconfig::buildFields() {
         {u"数据库的帐号:", u"edtUserName", u"*数据库的帐号", &edtUserName},
         {u"数据库的密码:", u"edtpass", u"*数据库的密码", &edtpass},
     };
-    int top = 16;
+    QList<FieldRow> fieldRows;
     for (const Row& row : rows) {
-        QLabel* label = addLabel(group, QString::fromUtf16(row.label), QRect(4, top, 92, 22));
+        QLabel* label = addLabel(group, QString::fromUtf16(row.label));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         setTextColor(label, Qt::blue);
         auto* field = new QLineEdit(group);
         field->setObjectName(QString::fromUtf16(row.name));
-        field->setGeometry(100, top, kFieldWidth, 22);
         *row.field = field;
-        addLabel(group, QString::fromUtf16(row.hint), QRect(256, top - 4, 152, 30));
-        top += 31;
+        fieldRows.append({label, field, addLabel(group, QString::fromUtf16(row.hint))});
     }
+    layOutFields(group->width(), fieldRows);
     edtpass->setEchoMode(QLineEdit::Password);
     auto* passwordStyle = new AsteriskPasswordStyle;
     passwordStyle->setParent(edtpass);

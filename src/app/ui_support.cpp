@@ -10,12 +10,10 @@ namespace kestrel {
 
 namespace {
 
-bool hasFamily(const QStringList& families, const QString& family) {
-    return families.contains(family, Qt::CaseInsensitive);
-}
-
+// QFontDatabase::families() lists the names of the system's language ("文泉驿微米黑" under a
+// Chinese locale); hasFamily() knows every name of a family, so the same font is chosen in
+// every locale.
 QString resolveSongTiFamily() {
-    const QStringList installed = QFontDatabase::families();
     const QStringList preferred = {QStringLiteral("宋体"),
                                    QStringLiteral("SimSun"),
                                    QStringLiteral("NSimSun"),
@@ -28,7 +26,7 @@ QString resolveSongTiFamily() {
                                    QStringLiteral("Microsoft YaHei"),
                                    QStringLiteral("Droid Sans Fallback")};
     for (const QString& family : preferred)
-        if (hasFamily(installed, family))
+        if (QFontDatabase::hasFamily(family))
             return family;
     const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
     return chinese.isEmpty() ? QFont().family() : chinese.front();

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -102,6 +103,32 @@ TEST_F(ConfigDialog, LooksAsDesigned) {
     EXPECT_EQ(status->text(), QStringLiteral(" 数据库配置不正确，请重新配置"));
     EXPECT_EQ(dialog.font().pointSize(), 9);
     EXPECT_TRUE(QFontMetrics(dialog.font()).inFont(QChar(0x6570))); // 数
+}
+
+// Every label and hint of the group box shows its whole text inside the box, whatever the locale;
+// the fields keep their 150 pixels.
+TEST_F(ConfigDialog, TextsFitInsideTheGroupBoxInEveryLocale) {
+    for (const char* name : {"zh_CN", "en_US", "de_DE"}) {
+        SCOPED_TRACE(name);
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        TFrmPub_UntDBconfig dialog(path);
+        dialog.show();
+        const auto* group = dialog.findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
+        ASSERT_NE(group, nullptr);
+        const QList<QLabel*> texts = group->findChildren<QLabel*>();
+        ASSERT_EQ(texts.size(), 8);
+        for (const QLabel* text : texts) {
+            const std::string shown = text->text().toStdString();
+            EXPECT_LE(text->sizeHint().width(), text->width()) << shown;
+            EXPECT_LE(text->sizeHint().height(), text->height()) << shown;
+            EXPECT_TRUE(group->contentsRect().contains(text->geometry())) << shown;
+            for (const QLineEdit* field : group->findChildren<QLineEdit*>())
+                EXPECT_FALSE(field->geometry().intersects(text->geometry())) << shown;
+        }
+        const QLabel* hint = texts.at(1);
+        EXPECT_EQ(hint->text(), QStringLiteral("*安装Sql Server 2000所在计\n算机的名字或IP地址"));
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace

@@ -100,6 +100,9 @@ TEST_F(MainWindow, LooksAsDesigned) {
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowTitleHint));
     EXPECT_EQ(window->palette().color(QPalette::Window), QColor(90, 231, 125));
     EXPECT_EQ(window->EdtHotelName->geometry(), QRect(94, 90, 307, 27));
     EXPECT_EQ(button("SpeedButton4")->geometry(), QRect(241, 240, 137, 50));
