@@ -3,6 +3,8 @@
 #include "database/database.h"
 #include "run/row_writer.h"
 
+#include <algorithm>
+
 namespace kestrel {
 
 namespace {
@@ -51,8 +53,8 @@ ReconciliationInstance unitInstance(const char* pairs) {
     return instance;
 }
 
-FollowUpTemplate followUp(const char* head, const char* where) {
-    return {text(head), text(where)};
+FollowUpTemplate followUp(const char* head, const char* where, const char* keyColumn) {
+    return {text(head), text(where), text(keyColumn)};
 }
 
 struct Pair {
@@ -94,8 +96,9 @@ ReconciliationInstance cardTypesReconciliation(const QString& cardTableHead) {
         .set("LevelID", constantNumber(1))
         .text({"isTransfer", "isBackup"}, "n");
     instance.followUps = {
-        {cardTableHead, text(" Where  CardTypeName=")},
-        followUp(" Update HY_CardValueOpLog Set        CardGroupID='", " Where  CardGroupName="),
+        {cardTableHead, text(" Where  CardTypeName="), text("CardTypeID")},
+        followUp(" Update HY_CardValueOpLog Set        CardGroupID='",
+                 " Where  CardGroupName=", "CardGroupID"),
     };
     return instance;
 }
@@ -109,8 +112,8 @@ ReconciliationInstance roomAreasReconciliation() {
         .empty({"LocalPrintName", "LocalMzPrintName", "BarTaiID", "BarTaiName", "BaTaiPrintName",
                 "HuJiaoPrintName"})
         .text({"isTransfer", "isBackup"}, "n");
-    instance.followUps = {
-        followUp(" Update SN_RoomDetail Set        DiningRoomSN='", " Where  DiningRoomName=")};
+    instance.followUps = {followUp(" Update SN_RoomDetail Set        DiningRoomSN='",
+                                   " Where  DiningRoomName=", "DiningRoomSN")};
     return instance;
 }
 
@@ -120,8 +123,8 @@ ReconciliationInstance lockerTagTypesReconciliation() {
                       "HandTypeID", "HandTypeName");
     instance.keyForm = drKey();
     instance.fixedFields.empty({"LocalPrintName"}).text({"isTransfer", "isBackup"}, "n");
-    instance.followUps = {
-        followUp(" Update SN_HandBrand Set        HandTypeID='", " Where  HandTypeName=")};
+    instance.followUps = {followUp(" Update SN_HandBrand Set        HandTypeID='",
+                                   " Where  HandTypeName=", "HandTypeID")};
     return instance;
 }
 
@@ -137,8 +140,8 @@ ReconciliationInstance itemTypesReconciliation() {
         .text({"MokuanID"}, "SN")
         .empty({"ParentDishTypeSN"})
         .text({"isBackup"}, "n");
-    instance.followUps = {
-        followUp(" Update CY_DishDetail Set        DishTypeSN='", " Where  DishTypeName=")};
+    instance.followUps = {followUp(" Update CY_DishDetail Set        DishTypeSN='",
+                                   " Where  DishTypeName=", "DishTypeSN")};
     return instance;
 }
 
@@ -160,8 +163,8 @@ ReconciliationInstance goodsTypesReconciliation() {
         .empty({"ProducePartID"})
         .text({"isDlPrint"}, "n")
         .empty({"DlProducePartID"});
-    instance.followUps = {
-        followUp(" Update CK_Goods Set        GoodsTypeID='", " Where  GoodsTypeName=")};
+    instance.followUps = {followUp(" Update CK_Goods Set        GoodsTypeID='",
+                                   " Where  GoodsTypeName=", "GoodsTypeID")};
     return instance;
 }
 
@@ -175,8 +178,8 @@ ReconciliationInstance employeeTypesReconciliation() {
         "EmployeTypeID", "EmployeTypeName");
     instance.keyForm = drKey();
     instance.fixedFields.text({"isTransfer", "isBackup"}, "n");
-    instance.followUps = {
-        followUp(" Update HR_Employe Set        EmployeTypeID='", " Where  EmployeTypeName=")};
+    instance.followUps = {followUp(" Update HR_Employe Set        EmployeTypeID='",
+                                   " Where  EmployeTypeName=", "EmployeTypeID")};
     return instance;
 }
 
@@ -188,8 +191,8 @@ ReconciliationInstance departmentsReconciliation() {
     instance.fixedFields.empty({"BmHlpCode", "DepartmentPhone", "Departmentower"})
         .set("HotelID", branchNumber())
         .text({"isTransfer", "isBackup"}, "n");
-    instance.followUps = {
-        followUp(" Update HR_Employe Set        DepartmentSN='", " Where  DepartmentName=")};
+    instance.followUps = {followUp(" Update HR_Employe Set        DepartmentSN='",
+                                   " Where  DepartmentName=", "DepartmentSN")};
     return instance;
 }
 
@@ -204,8 +207,61 @@ QString followUpStatement(const FollowUpTemplate& followUp, const QString& key,
            QLatin1Char('\'') + sqlLiteralBody(name) + QLatin1Char('\'');
 }
 
-void reconcile(const ReconciliationInstance& instance, Database& database,
-               const BranchIdentity& identity, CategoryKeyGenerator& keys) {
+QString followUpFillingEmptyKeys(const FollowUpTemplate& followUp, const QString& key,
+                                 const QString& name) {
+    const QString& column = followUp.keyColumn;
+    return followUpStatement(followUp, key, name) + QStringLiteral(" And (") + column +
+           QStringLiteral(" Is Null Or ") + column + QStringLiteral("='')");
+}
+
+namespace {
+
+// The order pairs are handled in: those with a key first, then those without, each in the order
+// the pairs statement gave them.
+QList<qsizetype> keyedPairsFirst(const QList<Pair>& pairs) {
+    QList<qsizetype> order;
+    order.reserve(pairs.size());
+    for (const bool keyed : {true, false}) {
+        for (qsizetype index = 0; index < pairs.size(); ++index) {
+            if (pairs.at(index).key.isEmpty() != keyed)
+                order.append(index);
+        }
+    }
+    return order;
+}
+
+// Finds the pair's category: by key when the pair has one, else by name (an empty key names no
+// category). Leaves the query on the category found.
+bool findCategory(Query& categories, const ReconciliationInstance& instance, const Pair& pair) {
+    if (pair.key.isEmpty())
+        return categories.locate(instance.nameColumn, pair.name);
+    return categories.locate(instance.lookupColumn, pair.lookup);
+}
+
+// Gives the key to the rows of that name (in the rows' own spelling) that have none.
+void fillKeys(Database& database, const ReconciliationInstance& instance, const QString& key,
+              const QString& rowsName) {
+    for (const FollowUpTemplate& followUp : instance.followUps)
+        database.execute(followUpFillingEmptyKeys(followUp, key, rowsName));
+}
+
+bool listed(const QList<ReconciledCategory>& categories, const QString& key) {
+    return std::any_of(categories.cbegin(), categories.cend(), [&](const ReconciledCategory& c) {
+        return c.key.compare(key, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// A category found for another spelling of its name is listed once; one created by this
+// instance is not listed as reused.
+void noteReused(ReconciliationRecord& record, const ReconciledCategory& category) {
+    if (!listed(record.created, category.key) && !listed(record.reused, category.key))
+        record.reused.append(category);
+}
+
+} // namespace
+
+ReconciliationRecord reconcile(const ReconciliationInstance& instance, Database& database,
+                               const BranchIdentity& identity, CategoryKeyGenerator& keys) {
     Query categories(database);
     categories.close();
     categories.setSql(instance.categoryStatement);
@@ -217,10 +273,18 @@ void reconcile(const ReconciliationInstance& instance, Database& database,
     const auto isTaken = [&](const QString& key) {
         return categories.locate(instance.keyColumn, key);
     };
-    for (qsizetype index = 0; index < pairs.size(); ++index) {
+    ReconciliationRecord record{instance.categoryTable, {}, {}};
+    for (const qsizetype index : keyedPairsFirst(pairs)) {
         const Pair& pair = pairs.at(index);
-        if (categories.locate(instance.lookupColumn, pair.lookup))
+        if (findCategory(categories, instance, pair)) {
+            if (!pair.key.isEmpty())
+                continue; // the rows carry the key of an existing category already
+            const ReconciledCategory existing{categories.fieldText(instance.keyColumn),
+                                              categories.fieldText(instance.nameColumn)};
+            fillKeys(database, instance, existing.key, pair.name);
+            noteReused(record, existing);
             continue;
+        }
         const QString key = pair.key.isEmpty() ? keys.generate(instance.keyForm, identity.hotelId,
                                                                int(index + 1), isTaken)
                                                : pair.key;
@@ -232,11 +296,12 @@ void reconcile(const ReconciliationInstance& instance, Database& database,
         categories.post();
         keys.noteGiven(key);
 
-        const QString newKey = categories.fieldText(instance.keyColumn);
-        const QString newName = categories.fieldText(instance.nameColumn);
-        for (const FollowUpTemplate& followUp : instance.followUps)
-            database.execute(followUpStatement(followUp, newKey, newName));
+        const ReconciledCategory created{categories.fieldText(instance.keyColumn),
+                                         categories.fieldText(instance.nameColumn)};
+        fillKeys(database, instance, created.key, created.name);
+        record.created.append(created);
     }
+    return record;
 }
 
 } // namespace kestrel

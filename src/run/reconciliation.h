@@ -11,15 +11,18 @@ namespace kestrel {
 
 class Database;
 
-// One follow-up update run for every category created: head, the new key, "'", where, then the
-// new name as a quoted literal.
+// One follow-up update run for every category reconciled: head, the key, "'", where, then the
+// name as a quoted literal. It fills only rows whose key column is empty, so that rows of the
+// same name that carry a key of their own keep it.
 struct FollowUpTemplate {
-    QString head;  // " Update HY_Member Set        CardTypeID='"
-    QString where; // " Where  CardTypeName="
+    QString head;      // " Update HY_Member Set        CardTypeID='"
+    QString where;     // " Where  CardTypeName="
+    QString keyColumn; // the column the head sets: "CardTypeID"
 };
 
 // Makes every category named in imported rows exist in its category table and writes the keys
-// of the new categories back into the rows that carry their names.
+// back into the rows that carry their names. A pair without a key is looked up by name: an
+// existing category gives its key and none is created.
 struct ReconciliationInstance {
     QString categoryTable;     // for messages: "HY_CardType"
     QString categoryStatement; // " Select * From HY_CardType"
@@ -36,6 +39,18 @@ struct ReconciliationInstance {
     QList<FollowUpTemplate> followUps;
 };
 
+// A category a reconciliation created, or found by name for rows that named it without a key.
+struct ReconciledCategory {
+    QString key;
+    QString name;
+};
+
+struct ReconciliationRecord {
+    QString categoryTable;
+    QList<ReconciledCategory> created;
+    QList<ReconciledCategory> reused;
+};
+
 // The nine instances. The card-type instance takes the follow-up head of the card table the
 // running card import writes (" Update HY_Member Set        CardTypeID='").
 ReconciliationInstance cardTypesReconciliation(const QString& cardTableHead);
@@ -50,13 +65,18 @@ ReconciliationInstance departmentsReconciliation();
 
 // The text between the quotes of an SQL string literal: every ' doubled.
 QString sqlLiteralBody(const QString& text);
-// The follow-up statement for one new category.
+// The follow-up statement for one category, as its template gives it.
 QString followUpStatement(const FollowUpTemplate& followUp, const QString& key,
                           const QString& name);
+// The same, narrowed to the rows whose key column is empty (NULL or the empty text).
+QString followUpFillingEmptyKeys(const FollowUpTemplate& followUp, const QString& key,
+                                 const QString& name);
 
-// Runs one instance on the database. Throws DatabaseError (and kestrel::Error when no key of the
+// Runs one instance on the database and tells what it created and reused. Pairs with a key are
+// handled first, in their order, then the pairs without one, so that these find a category of
+// their name the others created. Throws DatabaseError (and kestrel::Error when no key of the
 // instance's form is free).
-void reconcile(const ReconciliationInstance& instance, Database& database,
-               const BranchIdentity& identity, CategoryKeyGenerator& keys);
+ReconciliationRecord reconcile(const ReconciliationInstance& instance, Database& database,
+                               const BranchIdentity& identity, CategoryKeyGenerator& keys);
 
 } // namespace kestrel

@@ -8,13 +8,18 @@ namespace {
 
 TEST(FollowUpStatement, EmbedsKeyAndNameAsEscapedLiterals) {
     const FollowUpTemplate followUp{QStringLiteral(" Update HY_Member Set        CardTypeID='"),
-                                    QStringLiteral(" Where  CardTypeName=")};
+                                    QStringLiteral(" Where  CardTypeName="),
+                                    QStringLiteral("CardTypeID")};
     EXPECT_EQ(
         followUpStatement(followUp, QStringLiteral("K1"), QStringLiteral("金卡")),
         QStringLiteral(" Update HY_Member Set        CardTypeID='K1' Where  CardTypeName='金卡'"));
     EXPECT_EQ(followUpStatement(followUp, QStringLiteral("K'2"), QStringLiteral("O'Neil")),
               QStringLiteral(" Update HY_Member Set        CardTypeID='K''2' Where  "
                              "CardTypeName='O''Neil'"));
+    EXPECT_EQ(
+        followUpFillingEmptyKeys(followUp, QStringLiteral("K1"), QStringLiteral("金卡")),
+        QStringLiteral(" Update HY_Member Set        CardTypeID='K1' Where  CardTypeName='金卡' "
+                       "And (CardTypeID Is Null Or CardTypeID='')"));
 }
 
 class ReconciliationTest : public RunFixture {
@@ -36,9 +41,16 @@ protected:
         });
     }
 
-    void reconcileWith(const ReconciliationInstance& instance) {
+    ReconciliationRecord reconcileWith(const ReconciliationInstance& instance) {
         CategoryKeyGenerator keys([this] { return now; });
-        reconcile(instance, *database, identity, keys);
+        return reconcile(instance, *database, identity, keys);
+    }
+
+    static QStringList listed(const QList<ReconciledCategory>& categories) {
+        QStringList texts;
+        for (const ReconciledCategory& category : categories)
+            texts.append(category.key + QLatin1Char(' ') + category.name);
+        return texts;
     }
 };
 
@@ -110,6 +122,28 @@ TEST_F(ReconciliationTest, AQuotedNameCannotChangeTheUpdate) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT EmployeTypeID FROM HR_Employe WHERE EmployeSN='E2'"))
                   .toString(),
               QStringLiteral("DR130405123"));
+}
+
+TEST_F(ReconciliationTest, PairsWithAKeyComeFirstAndOthersFindTheirCategoryByName) {
+    exec(QStringLiteral("CREATE TABLE HR_EmployeType (EmployeTypeID varchar(20), EmployeTypeName "
+                        "varchar(20), isTransfer char(1), isBackup char(1))"));
+    exec(QStringLiteral("INSERT INTO HR_EmployeType VALUES ('T1', 'Waiter', 'n', 'n')"));
+    // A key no category has yet ('K9'), named again without a key in another letter case; an
+    // existing type named without a key; and a new name.
+    exec(QStringLiteral("INSERT INTO HR_Employe (EmployeSN, EmployeTypeID, EmployeTypeName) VALUES "
+                        "('E1', '', 'chef'), ('E2', 'K9', 'Chef'), ('E3', NULL, 'WAITER'), "
+                        "('E4', '', '技师'), ('E5', 'T1', 'Chef')"));
+    const ReconciliationRecord record = reconcileWith(employeeTypesReconciliation());
+
+    EXPECT_EQ(record.categoryTable, QStringLiteral("HR_EmployeType"));
+    EXPECT_EQ(listed(record.created),
+              (QStringList{QStringLiteral("K9 Chef"), QStringLiteral("DR130405123 技师")}));
+    EXPECT_EQ(listed(record.reused), QStringList{QStringLiteral("T1 Waiter")});
+    EXPECT_EQ(count(QStringLiteral("HR_EmployeType")), 3);
+    // Every row without a key has one now; rows with a key keep it, whatever their name.
+    EXPECT_EQ(column(QStringLiteral("SELECT EmployeTypeID FROM HR_Employe ORDER BY EmployeSN")),
+              (QStringList{QStringLiteral("K9"), QStringLiteral("K9"), QStringLiteral("T1"),
+                           QStringLiteral("DR130405123"), QStringLiteral("T1")}));
 }
 
 } // namespace
