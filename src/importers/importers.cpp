@@ -31,7 +31,7 @@ ImportDefinition importDefinition(ImportKind kind) {
 }
 
 RunOutcome runImport(ImportKind kind, RunContext& context) {
-    return runImportDefinition(importDefinition(kind), context);
+    return runImportDefinition(importDefinition(kind), context, kind);
 }
 
 } // namespace kestrel

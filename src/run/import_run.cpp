@@ -1,6 +1,7 @@
 #include "run/import_run.h"
 
 #include "database/database.h"
+#include "run/block_recorder.h"
 #include "run/checks.h"
 #include "run/import_definition.h"
 #include "run/reconciliation.h"
@@ -118,31 +119,21 @@ private:
 // One block of an import, in either mode.
 class BlockRun {
 public:
+    // record: what the block's record shares with the run's other blocks.
     BlockRun(const BlockDefinition& block, RunContext& context, const BranchIdentity& identity,
-             QDate today, CategoryKeyGenerator& keys)
+             QDate today, CategoryKeyGenerator& keys, BlockRecord record = {})
         : m_block(block), m_context(context), m_identity(identity), m_today(today), m_keys(keys),
-          m_queries(context.database) {}
+          m_queries(context.database),
+          m_recorder(context.recordBlocks && context.mode == RunMode::Import, std::move(record),
+                     block, context.now) {}
 
     // Import mode: both passes, clean-up and reconciliation in one transaction, then the
-    // completion message.
+    // completion message; then the block's record.
     RunOutcome runImport() {
-        try {
-            if (!importInTransaction())
-                return RunOutcome::RowCheckFailed;
-        } catch (const StopRequested&) {
-            m_context.database.rollback();
-            return RunOutcome::Stopped;
-        } catch (const std::exception& error) {
-            m_context.database.rollback();
-            m_context.observer.error(errorText(error));
-            return RunOutcome::Error;
-        } catch (...) {
-            m_context.database.rollback();
-            m_context.observer.error(unknownErrorText());
-            return RunOutcome::Error;
-        }
-        m_context.observer.information(m_block.completionMessage);
-        return RunOutcome::Completed;
+        const RunOutcome outcome = importAndReport();
+        if (m_recorder.enabled())
+            m_context.observer.blockRecorded(m_recorder.record());
+        return outcome;
     }
 
     // Check mode: every failing check of every row; an error ends the run.
@@ -165,6 +156,31 @@ public:
     }
 
 private:
+    RunOutcome importAndReport() {
+        try {
+            if (!importInTransaction())
+                return RunOutcome::RowCheckFailed;
+        } catch (const StopRequested&) {
+            m_context.database.rollback();
+            m_recorder.stopped();
+            return RunOutcome::Stopped;
+        } catch (const std::exception& error) {
+            return failed(errorText(error));
+        } catch (...) {
+            return failed(unknownErrorText());
+        }
+        m_context.observer.information(m_block.completionMessage);
+        m_recorder.completed();
+        return RunOutcome::Completed;
+    }
+
+    RunOutcome failed(const QString& text) {
+        m_context.database.rollback();
+        m_context.observer.error(text);
+        m_recorder.failed(text);
+        return RunOutcome::Error;
+    }
+
     // False when a row check failed (its message was given).
     bool importInTransaction() {
         for (const QueryOpening& opening : m_block.preparatory)
@@ -175,20 +191,24 @@ private:
         m_context.database.beginTransaction();
         m_queries.open({QueryRole::Card, m_block.mainStatement});
         m_queries.get(QueryRole::Card).prepareLocate(m_block.keyField);
-        bool failed = false;
+        bool anyFailed = false;
         phase(RunPhase::Checking);
-        if (!checkingPass(*book, false, failed)) {
+        m_recorder.passBegins(&BlockRecord::checking);
+        if (!checkingPass(*book, false, anyFailed)) {
             m_context.database.rollback();
             return false;
         }
         phase(RunPhase::ImportPass);
+        m_recorder.passBegins(&BlockRecord::importing);
         importPass(*book);
         phase(RunPhase::CleanUp);
+        m_recorder.passBegins(&BlockRecord::closing);
         for (const QStringList& batch : m_block.cleanUpBatches)
             m_context.database.executeBatch(batch);
         phase(RunPhase::Reconciliation);
         for (const ReconciliationInstance& instance : m_block.reconciliations)
-            reconcile(instance, m_context.database, m_identity, m_keys);
+            m_recorder.categoriesReconciled(
+                reconcile(instance, m_context.database, m_identity, m_keys));
         throwIfStopRequested();
         m_context.database.commit();
         phase(RunPhase::Finished);
@@ -210,6 +230,7 @@ private:
         std::unique_ptr<Workbook> book =
             m_context.openWorkbook ? m_context.openWorkbook(path) : openWorkbook(path);
         m_context.observer.progressReset(book->lastRow(m_block.worksheet));
+        m_recorder.templateOpened(path, book->worksheetName(m_block.worksheet));
         return book;
     }
 
@@ -231,17 +252,23 @@ private:
         for (int row = 2; row <= lastRow; ++row) {
             throwIfStopRequested();
             showRow(book, row);
+            m_recorder.rowChecked();
             const QList<CheckFailure> failures =
-                checkRow(book, m_block.worksheet, row, m_block.checks, environment, allFailures);
+                checkRow(book, m_block.worksheet, row, m_block.checks, environment, allFailures,
+                         m_recorder.defaultCounts());
             for (const CheckFailure& failure : failures)
                 m_context.observer.information(failure.message);
             if (!failures.isEmpty()) {
                 passed = false;
                 anyFailed = true;
-                if (!allFailures)
+                if (!allFailures) {
+                    m_recorder.describeDefaults(book, environment);
+                    m_recorder.rowCheckFailed(row, failures.first().message);
                     return false;
+                }
             }
         }
+        m_recorder.describeDefaults(book, environment);
         return passed;
     }
 
@@ -263,8 +290,11 @@ private:
         for (int row = 2; row <= lastRow; ++row) {
             throwIfStopRequested();
             const QString key = showRow(book, row);
-            if (main.locate(m_block.keyField, key))
+            if (main.locate(m_block.keyField, key)) {
+                m_recorder.rowLeftOut(key);
                 continue;
+            }
+            m_recorder.rowWritten();
             texts.moveTo(row);
             fieldContext.mainRow = nullptr;
             for (auto& [query, fields] : written) {
@@ -283,6 +313,7 @@ private:
     QDate m_today;
     CategoryKeyGenerator& m_keys;
     BlockQueries m_queries;
+    BlockRecorder m_recorder;
 };
 
 RunOutcome runChecks(const ImportDefinition& definition, RunContext& context,
@@ -297,19 +328,40 @@ RunOutcome runChecks(const ImportDefinition& definition, RunContext& context,
     return anyFailed ? RunOutcome::RowCheckFailed : RunOutcome::Completed;
 }
 
+// What the records of a run's blocks share.
+BlockRecord runRecord(const ImportDefinition& definition, RunContext& context,
+                      const BranchIdentity& identity, std::optional<ImportKind> kind) {
+    BlockRecord record;
+    if (!context.recordBlocks)
+        return record;
+    if (kind) {
+        record.importName = importEntry(*kind).commandName;
+        record.importCaption = importEntry(*kind).buttonCaption;
+    }
+    record.blockCount = int(definition.blocks.size());
+    record.database = databaseLocation(context.database);
+    record.branch = identity;
+    return record;
+}
+
 RunOutcome runBlocks(const ImportDefinition& definition, RunContext& context,
-                     const BranchIdentity& identity, QDate today, CategoryKeyGenerator& keys) {
+                     const BranchIdentity& identity, QDate today, CategoryKeyGenerator& keys,
+                     std::optional<ImportKind> kind) {
+    BlockRecord record = runRecord(definition, context, identity, kind);
     for (const BlockDefinition& block : definition.blocks) {
-        const RunOutcome outcome = BlockRun(block, context, identity, today, keys).runImport();
+        const RunOutcome outcome =
+            BlockRun(block, context, identity, today, keys, record).runImport();
         if (outcome != RunOutcome::Completed)
             return outcome;
+        ++record.block;
     }
     return RunOutcome::Completed;
 }
 
 } // namespace
 
-RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& context) {
+RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& context,
+                               std::optional<ImportKind> kind) {
     context.database.setLocale(context.locale);
     const QDate today = context.now().date();
     CategoryKeyGenerator keys(context.now);
@@ -324,7 +376,7 @@ RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& c
         context.observer.information(problem);
         return RunOutcome::IdentityCheckFailed;
     }
-    return runBlocks(definition, context, identity, today, keys);
+    return runBlocks(definition, context, identity, today, keys, kind);
 }
 
 } // namespace kestrel

@@ -73,6 +73,8 @@ struct RunContext {
     // each row and before its block commits; the running block is then rolled back and the run
     // ends with RunOutcome::Stopped, reporting nothing. Blocks already completed stay.
     const std::atomic<bool>* stopRequested = nullptr;
+    // False: no BlockRecord is gathered nor given to the observer (to measure what that costs).
+    bool recordBlocks = true;
 };
 
 enum class RunOutcome {
@@ -91,6 +93,8 @@ enum class RunOutcome {
 // reports every failing check of every row of every block (in worksheet, row and column order)
 // through RunObserver::information, and stops only at an error.
 // Never throws for anything the run meets; errors are reported and give RunOutcome::Error.
-RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& context);
+// kind, when given, names the import in the records of its blocks.
+RunOutcome runImportDefinition(const ImportDefinition& definition, RunContext& context,
+                               std::optional<ImportKind> kind = std::nullopt);
 
 } // namespace kestrel

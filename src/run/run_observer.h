@@ -11,6 +11,8 @@ struct BranchIdentity {
     QString hotelName;   // 分店名
 };
 
+struct BlockRecord;
+
 // How the engine reports to the shell that runs it (the window or the command-line tool).
 // The engine never shows anything itself.
 class RunObserver {
@@ -28,6 +30,9 @@ public:
     virtual void error(const QString& text) = 0;
     // The trimmed branch identity, to be written back into the edit boxes.
     virtual void identityTrimmed(const BranchIdentity& identity) = 0;
+    // What a block of an import did, when it ended (after its completion message, row message
+    // or error). Not called in check mode.
+    virtual void blockRecorded(const BlockRecord& record) { (void)record; }
 };
 
 } // namespace kestrel

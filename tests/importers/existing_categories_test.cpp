@@ -138,6 +138,21 @@ TEST_P(ExistingCategoriesTest, AreReusedByNameAndANewNameIsCreatedOnce) {
     ASSERT_EQ(created.size(), 1);
     EXPECT_EQ(rowKey(QStringLiteral("N3")), created.first());
     EXPECT_EQ(rowKey(QStringLiteral("N4")), created.first());
+
+    // The block's record names the one created and the one reused.
+    ASSERT_GE(observer.records.size(), c.worksheet);
+    QStringList reported;
+    for (const ReconciliationRecord& categories : observer.records.at(c.worksheet - 1).categories) {
+        if (categories.categoryTable != u(c.categoryTable))
+            continue;
+        for (const ReconciledCategory& category : categories.created)
+            reported.append(QStringLiteral("created ") + category.key + category.name);
+        for (const ReconciledCategory& category : categories.reused)
+            reported.append(QStringLiteral("reused ") + category.key + category.name);
+    }
+    EXPECT_EQ(reported,
+              (QStringList{QStringLiteral("created ") + created.first() + QStringLiteral("新类别"),
+                           QStringLiteral("reused K01Vip")}));
 }
 
 std::string

@@ -163,24 +163,6 @@ TEST_F(ImportRunTest, ErrorInReconciliationRollsBackTheRowsToo) {
     EXPECT_EQ(count(QStringLiteral("HY_CardValueOpLog")), 0);
 }
 
-// Stops the run when the progress bar reaches a row of a chosen pass.
-class StoppingObserver : public RecordingObserver {
-public:
-    StoppingObserver(std::atomic<bool>& stop, const QList<RunPhase>& phases, RunPhase pass, int row)
-        : m_stop(stop), m_phases(phases), m_pass(pass), m_row(row) {}
-    void progressChanged(int position) override {
-        RecordingObserver::progressChanged(position);
-        if (!m_phases.isEmpty() && m_phases.last() == m_pass && position == m_row)
-            m_stop = true;
-    }
-
-private:
-    std::atomic<bool>& m_stop;
-    const QList<RunPhase>& m_phases;
-    RunPhase m_pass;
-    int m_row;
-};
-
 TEST_F(ImportRunTest, StopRequestRollsTheRunningBlockBackInEitherPass) {
     addRows(
         {QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4")});

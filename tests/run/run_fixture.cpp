@@ -32,6 +32,9 @@ void RecordingObserver::error(const QString& text) {
 void RecordingObserver::identityTrimmed(const BranchIdentity& identity) {
     trimmed = identity;
 }
+void RecordingObserver::blockRecorded(const BlockRecord& record) {
+    records.append(record);
+}
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "database/database.h"
 #include "importers/importers.h"
 #include "memory_workbook.h"
+#include "run/block_record.h"
 #include "run/import_run.h"
 
 #include <QDateTime>
@@ -23,6 +24,7 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     void identityTrimmed(const BranchIdentity& identity) override;
+    void blockRecorded(const BlockRecord& record) override;
 
     QStringList captions;
     QStringList messages; // information()
@@ -30,6 +32,25 @@ public:
     QList<int> progressMaxima;
     int lastProgress = -1;
     BranchIdentity trimmed;
+    QList<BlockRecord> records;
+};
+
+// Stops the run when the progress bar reaches a row of a chosen pass.
+class StoppingObserver : public RecordingObserver {
+public:
+    StoppingObserver(std::atomic<bool>& stop, const QList<RunPhase>& phases, RunPhase pass, int row)
+        : m_stop(stop), m_phases(phases), m_pass(pass), m_row(row) {}
+    void progressChanged(int position) override {
+        RecordingObserver::progressChanged(position);
+        if (!m_phases.isEmpty() && m_phases.last() == m_pass && position == m_row)
+            m_stop = true;
+    }
+
+private:
+    std::atomic<bool>& m_stop;
+    const QList<RunPhase>& m_phases;
+    RunPhase m_pass;
+    int m_row;
 };
 
 // The stored-value tables with chosen column types.
