@@ -354,6 +354,12 @@ void TFrmBk_DataOutPut::error(const QString& text) {
     onGuiThread([this, text] { showStandardError(this, text); });
 }
 
+void TFrmBk_DataOutPut::blockRecorded(const BlockRecord& record) {
+    const QString failure = m_importLog.append(templateFolder(), record);
+    if (!failure.isEmpty())
+        information(failure);
+}
+
 void TFrmBk_DataOutPut::identityTrimmed(const BranchIdentity& identity) {
     onGuiThread([this, identity] {
         EdtHotelTreeID->setText(identity.hotelTreeId);

@@ -2,6 +2,7 @@
 
 #include "database/database.h"
 #include "run/import_run.h"
+#include "run/record_log.h"
 #include "run/run_observer.h"
 
 #include <QWidget>
@@ -68,6 +69,8 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     void identityTrimmed(const BranchIdentity& identity) override;
+    // Appends the block's section to the import log next to the program (the template folder).
+    void blockRecorded(const BlockRecord& record) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -100,6 +103,7 @@ private:
     bool m_runGaveCaption = false;
     bool m_asking = false;        // the stop question is open
     bool m_closeAfterRun = false; // the operator stopped the run by closing the window
+    ImportLog m_importLog;
 };
 
 } // namespace kestrel

@@ -1,5 +1,7 @@
 #include "app/run_relay.h"
 
+#include "run/block_record.h"
+
 namespace kestrel {
 
 RunRelay::RunRelay(RunObserver& target, int intervalMs, QObject* parent)
@@ -42,6 +44,10 @@ void RunRelay::error(const QString& text) {
 
 void RunRelay::identityTrimmed(const BranchIdentity& identity) {
     post([identity](RunObserver& target) { target.identityTrimmed(identity); });
+}
+
+void RunRelay::blockRecorded(const BlockRecord& record) {
+    post([record](RunObserver& target) { target.blockRecorded(record); });
 }
 
 void RunRelay::post(Report report) {

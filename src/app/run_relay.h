@@ -35,6 +35,7 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     void identityTrimmed(const BranchIdentity& identity) override;
+    void blockRecorded(const BlockRecord& record) override;
 
     // The window's side.
     void setHeld(bool held);

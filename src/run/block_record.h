@@ -21,7 +21,7 @@ struct DatabaseLocation {
 // When a pass began and how long it took; not begun when the block ended before it.
 struct PassTiming {
     QDateTime started;
-    qint64 milliseconds = 0;
+    qint64 microseconds = 0;
 
     bool begun() const { return started.isValid(); }
 };

@@ -42,7 +42,7 @@ void BlockRecorder::templateOpened(const QString& path, const QString& worksheet
 
 void BlockRecorder::passBegins(PassTiming BlockRecord::*pass) {
     if (m_runningPass)
-        m_runningPass->milliseconds = m_passClock.elapsed();
+        m_runningPass->microseconds = m_passClock.nsecsElapsed() / 1000;
     m_runningPass = &(m_record.*pass);
     m_runningPass->started = m_now();
     m_passClock.start();
@@ -80,7 +80,7 @@ void BlockRecorder::stopped() {
 
 void BlockRecorder::end(BlockOutcome outcome) {
     if (m_runningPass)
-        m_runningPass->milliseconds = m_passClock.elapsed();
+        m_runningPass->microseconds = m_passClock.nsecsElapsed() / 1000;
     m_runningPass = nullptr;
     m_record.outcome = outcome;
     if (outcome == BlockOutcome::Completed)

@@ -74,6 +74,70 @@ TEST(DemoWindow, EveryBuiltButtonRunsItsImportToItsCompletionMessages) {
     EXPECT_EQ(ran, importRegistry().size());
 }
 
+// The window's import log against the database: each click appends one section per block; a
+// log that cannot be written is said once and the imports still complete.
+TEST(DemoWindow, ImportLogSectionsAgreeWithTheDatabase) {
+    QTemporaryDir dir;
+    makeDemoBranch(dir);
+    if (HasFatalFailure())
+        return;
+    TPubDM dm(settingsFilePath(dir.path()), [](const QString&) { return TPubDM::kResultClose; });
+    ASSERT_TRUE(dm.ConnectOK);
+    TFrmBk_DataOutPut window(dm);
+    window.setTemplateFolder(dir.path());
+    window.show();
+    auto* rooms = window.findChild<QToolButton*>(QStringLiteral("SpeedButton3"));
+    ASSERT_NE(rooms, nullptr);
+    for (int click = 0; click < 2; ++click) {
+        test::MessageBoxCatcher boxes;
+        rooms->click();
+    }
+    QFile log(dir.filePath(QStringLiteral("导入记录.txt")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray bytes = log.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QString text = QString::fromUtf8(bytes);
+    const auto numbers = [&text](const QString& label) {
+        QList<int> found;
+        const QRegularExpression pattern(QStringLiteral("\r\n") + label +
+                                         QStringLiteral("：(\\d+)"));
+        for (auto match = pattern.globalMatch(text); match.hasNext();)
+            found.append(match.next().captured(1).toInt());
+        return found;
+    };
+    const auto rowsOf = [&dm](const char* table) {
+        QSqlQuery query(dm.AdoConn().connection());
+        query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table));
+        return query.next() ? query.value(0).toInt() : -1;
+    };
+    const int roomRows = rowsOf("SN_RoomDetail");
+    const int tagRows = rowsOf("SN_HandBrand");
+    EXPECT_EQ(numbers(QStringLiteral("写入行数")), (QList<int>{roomRows, tagRows, 0, 0}));
+    EXPECT_EQ(numbers(QStringLiteral("已存在未写入")), (QList<int>{0, 0, roomRows, tagRows}));
+    EXPECT_EQ(numbers(QStringLiteral("检查行数")),
+              (QList<int>{roomRows, tagRows, roomRows, tagRows}));
+    EXPECT_EQ(text.count(QStringLiteral("结果：完成")), 4);
+    // The categories listed as created are those in the tables, each once.
+    const int categories = rowsOf("CY_DiningRoom") + rowsOf("SN_HandType");
+    EXPECT_EQ(text.count(QStringLiteral("  CY_DiningRoom：")) +
+                  text.count(QStringLiteral("  SN_HandType：")),
+              categories);
+
+    // A folder where the log should be: one box says so, the imports complete all the same.
+    log.close();
+    ASSERT_TRUE(QFile::remove(log.fileName()));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("导入记录.txt")));
+    test::MessageBoxCatcher boxes;
+    rooms->click();
+    rooms->click();
+    QStringList texts;
+    for (const test::MessageBoxCatcher::Box& box : boxes.boxes)
+        texts.append(box.text);
+    ASSERT_EQ(texts.size(), 5) << texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(texts.at(1).contains(QStringLiteral("导入记录.txt")));
+    EXPECT_EQ(texts.count(QStringLiteral("锁牌房号执行完毕!")), 4);
+}
+
 // Removes the translator again, so that other tests see Qt's own texts.
 struct InstalledTranslator {
     explicit InstalledTranslator(QTranslator* installed) : translator(installed) {}
