@@ -1,5 +1,7 @@
 #include "cli/import_console.h"
 
+#include "cli/record_output.h"
+
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -83,6 +85,14 @@ void ConsoleObserver::error(const QString& text) {
 }
 
 void ConsoleObserver::identityTrimmed(const BranchIdentity&) {}
+
+void ConsoleObserver::blockRecorded(const BlockRecord& record) {
+    m_records.append(record);
+    if (!m_printSummaries)
+        return;
+    endProgress();
+    writeLine(stdout, summaryLine(record));
+}
 
 void ConsoleObserver::warning(const QString& text) {
     endProgress();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/block_record.h"
 #include "run/run_observer.h"
 
 #include <QElapsedTimer>
@@ -28,6 +29,11 @@ public:
     void information(const QString& text) override;
     void error(const QString& text) override;
     void identityTrimmed(const BranchIdentity& identity) override;
+    // Kept for --record; with --summary also printed as one line.
+    void blockRecorded(const BlockRecord& record) override;
+
+    void printSummaries(bool print) { m_printSummaries = print; }
+    const QList<BlockRecord>& records() const { return m_records; }
 
     void warning(const QString& text);
     // Clears the progress line so that the terminal is left tidy.
@@ -42,6 +48,8 @@ private:
     int m_position = 0;
     int m_drawnWidth = 0; // terminal columns of the progress line on screen; 0 when none
     QElapsedTimer m_sinceDraw;
+    bool m_printSummaries = false;
+    QList<BlockRecord> m_records;
 };
 
 } // namespace kestrel::cli

@@ -2,6 +2,7 @@
 #include "cli/import_console.h"
 #include "cli/import_options.h"
 #include "cli/import_session.h"
+#include "cli/record_output.h"
 #include "database/connection.h"
 #include "database/database.h"
 #include "database/settings_file.h"
@@ -9,6 +10,7 @@
 #include "text/translations.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <memory>
 
 using namespace kestrel;
@@ -32,6 +34,22 @@ std::unique_ptr<Database> openDatabase(const QString& dir, QString& failure) {
     return nullptr;
 }
 
+QString cannotWrite(const QString& file, const QString& reason) {
+    return QCoreApplication::translate("kestrel-import", "cannot write %1: %2").arg(file, reason);
+}
+
+// The records of the run to the --record file, when one is named. A file that cannot be written
+// makes an import that completed end with status 2.
+int withRecordWritten(const ImportOptions& options, const ConsoleObserver& console, int status) {
+    if (options.recordFile.isEmpty())
+        return status;
+    QString reason;
+    if (writeRecordFile(options.recordFile, console.records(), reason))
+        return status;
+    writeLine(stderr, QStringLiteral("kestrel-import: ") + cannotWrite(options.recordFile, reason));
+    return std::max(status, int(ExitImportError));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -53,6 +71,11 @@ int main(int argc, char** argv) {
     if (!kinds)
         return usageError(reason);
 
+    // The record file is written once before anything runs, so that a path that cannot be
+    // written is refused before the database is touched.
+    if (!options.recordFile.isEmpty() && !writeRecordFile(options.recordFile, {}, reason))
+        return usageError(cannotWrite(options.recordFile, reason));
+
     QString failure;
     const std::unique_ptr<Database> database = openDatabase(options.dir, failure);
     if (!database) {
@@ -62,6 +85,9 @@ int main(int argc, char** argv) {
     }
 
     ConsoleObserver console(standardErrorIsTerminal());
+    if (options.verify)
+        return verifyImports(*database, *kinds, options, console);
+    console.printSummaries(options.summary);
     BranchIdentity identity;
     try {
         identity = resolveIdentity(*database, options, console);
@@ -69,5 +95,6 @@ int main(int argc, char** argv) {
         console.error(error.message());
         return ExitImportError;
     }
-    return runImports(*database, *kinds, options, identity, console);
+    return withRecordWritten(options, console,
+                             runImports(*database, *kinds, options, identity, console));
 }

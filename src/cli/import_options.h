@@ -22,6 +22,9 @@ struct ImportOptions {
     std::optional<QString> hotelId;
     std::optional<QString> hotelName;
     bool checkOnly = false;
+    bool verify = false;  // look every template row's key up in the database; write nothing
+    QString recordFile;   // the run's block records as JSON; empty: none
+    bool summary = false; // one line per block after its completion message
     bool help = false;
     QStringList imports; // command-line import names, in the order given
 

@@ -3,6 +3,7 @@
 #include "cli/import_console.h"
 #include "database/database.h"
 #include "importers/importers.h"
+#include "run/template_verify.h"
 #include "text/errors.h"
 
 #include <QCoreApplication>
@@ -63,6 +64,27 @@ int exitStatusOf(RunOutcome outcome) {
     return ExitImportError;
 }
 
+QString translated(const char* source) {
+    return QCoreApplication::translate("kestrel-import", source);
+}
+
+void printVerified(const VerifyResult& result) {
+    writeLine(stdout, translated(QT_TRANSLATE_NOOP("kestrel-import",
+                                                   "%1 %2/%3 %4 worksheet %5: %6 rows, %7 present, "
+                                                   "%8 missing from %9"))
+                          .arg(result.importName, QString::number(result.block),
+                               QString::number(result.blockCount),
+                               QDir::toNativeSeparators(result.templatePath),
+                               QString::number(result.worksheet), QString::number(result.rows),
+                               QString::number(result.rows - result.missing.size()),
+                               QString::number(result.missing.size()),
+                               result.table + QLatin1Char('.') + result.keyField));
+    for (const MissingRow& missing : result.missing)
+        writeLine(stdout,
+                  translated(QT_TRANSLATE_NOOP("kestrel-import", "  missing: row %1 key %2"))
+                      .arg(QString::number(missing.row), missing.key));
+}
+
 } // namespace
 
 BranchIdentity resolveIdentity(Database& database, const ImportOptions& options,
@@ -100,6 +122,27 @@ int runImports(Database& database, const QList<ImportKind>& kinds, const ImportO
         if (options.checkOnly && outcome == RunOutcome::RowCheckFailed)
             continue; // a check run reports every failing row of every import
         return importStatus;
+    }
+    return status;
+}
+
+int verifyImports(Database& database, const QList<ImportKind>& kinds, const ImportOptions& options,
+                  ConsoleObserver& console) {
+    int status = ExitCompleted;
+    for (const ImportKind kind : kinds) {
+        RunContext context(database, console);
+        context.templateFolder = QDir(options.dir).absolutePath();
+        context.locale = QLocale::system();
+        try {
+            for (const VerifyResult& result : verifyImport(importDefinition(kind), context, kind)) {
+                printVerified(result);
+                if (!result.missing.isEmpty())
+                    status = ExitCheckFailed;
+            }
+        } catch (const Error& error) {
+            console.error(error.message());
+            return ExitImportError;
+        }
     }
     return status;
 }

@@ -29,4 +29,10 @@ BranchIdentity resolveIdentity(Database& database, const ImportOptions& options,
 int runImports(Database& database, const QList<ImportKind>& kinds, const ImportOptions& options,
                const BranchIdentity& identity, ConsoleObserver& console);
 
+// Looks the keys of every template row up in the database, import by import, printing what is
+// missing; writes nothing. Exit status 0 when every row is present, 1 when any is missing, 2 when
+// an error ended the check.
+int verifyImports(Database& database, const QList<ImportKind>& kinds, const ImportOptions& options,
+                  ConsoleObserver& console);
+
 } // namespace kestrel::cli

@@ -44,6 +44,18 @@ TEST(ImportOptions, AnOptionValueMayLookLikeAnOption) {
     EXPECT_FALSE(parsed.options.checkOnly);
 }
 
+TEST(ImportOptions, RecordSummaryAndVerify) {
+    const ParsedOptions recorded = parse({QStringLiteral("--record=out.json"),
+                                          QStringLiteral("--summary"), QStringLiteral("points")});
+    ASSERT_TRUE(recorded.error.isEmpty()) << recorded.error.toStdString();
+    EXPECT_EQ(recorded.options.recordFile, QStringLiteral("out.json"));
+    EXPECT_TRUE(recorded.options.summary);
+    EXPECT_FALSE(recorded.options.verify);
+    const ParsedOptions verify = parse({QStringLiteral("--verify"), QStringLiteral("points")});
+    ASSERT_TRUE(verify.error.isEmpty());
+    EXPECT_TRUE(verify.options.verify);
+}
+
 TEST(ImportOptions, UsageErrors) {
     const QList<QStringList> bad{
         {},
@@ -54,6 +66,14 @@ TEST(ImportOptions, UsageErrors) {
         {QStringLiteral("--check=yes"), QStringLiteral("points")},
         {QStringLiteral("--hotel-id"), QStringLiteral("1"), QStringLiteral("--hotel-id=2"),
          QStringLiteral("points")},
+        {QStringLiteral("--record="), QStringLiteral("points")},
+        {QStringLiteral("--record"), QStringLiteral("a"), QStringLiteral("--record"),
+         QStringLiteral("b"), QStringLiteral("points")},
+        {QStringLiteral("--check"), QStringLiteral("--verify"), QStringLiteral("points")},
+        {QStringLiteral("--verify"), QStringLiteral("--summary"), QStringLiteral("points")},
+        {QStringLiteral("--check"), QStringLiteral("--record"), QStringLiteral("a"),
+         QStringLiteral("points")},
+        {QStringLiteral("--summary=yes"), QStringLiteral("points")},
     };
     for (const QStringList& arguments : bad)
         EXPECT_FALSE(parse(arguments).error.isEmpty()) << arguments.join(u' ').toStdString();
