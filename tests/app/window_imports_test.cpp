@@ -40,16 +40,28 @@ void makeDemoBranch(const QTemporaryDir& dir) {
     test::writeSqliteSettings(dir.path(), QStringLiteral("branch.db"));
 }
 
-TEST(DemoWindow, EveryBuiltButtonRunsItsImportToItsCompletionMessages) {
+// The window shown on the demo branch.
+class DemoWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        makeDemoBranch(dir);
+        if (HasFatalFailure())
+            return;
+        dm = std::make_unique<TPubDM>(settingsFilePath(dir.path()),
+                                      [](const QString&) { return TPubDM::kResultClose; });
+        ASSERT_TRUE(dm->ConnectOK);
+        mainWindow = std::make_unique<TFrmBk_DataOutPut>(*dm);
+        mainWindow->setTemplateFolder(dir.path());
+        mainWindow->show();
+    }
+
     QTemporaryDir dir;
-    makeDemoBranch(dir);
-    if (HasFatalFailure())
-        return;
-    TPubDM dm(settingsFilePath(dir.path()), [](const QString&) { return TPubDM::kResultClose; });
-    ASSERT_TRUE(dm.ConnectOK);
-    TFrmBk_DataOutPut window(dm);
-    window.setTemplateFolder(dir.path());
-    window.show();
+    std::unique_ptr<TPubDM> dm;
+    std::unique_ptr<TFrmBk_DataOutPut> mainWindow;
+};
+
+TEST_F(DemoWindow, EveryBuiltButtonRunsItsImportToItsCompletionMessages) {
+    TFrmBk_DataOutPut& window = *mainWindow;
     ASSERT_FALSE(window.EdtHotelID->text().isEmpty()); // from the demo's Sys_System
 
     int ran = 0;
@@ -76,17 +88,8 @@ TEST(DemoWindow, EveryBuiltButtonRunsItsImportToItsCompletionMessages) {
 
 // The window's import log against the database: each click appends one section per block; a
 // log that cannot be written is said once and the imports still complete.
-TEST(DemoWindow, ImportLogSectionsAgreeWithTheDatabase) {
-    QTemporaryDir dir;
-    makeDemoBranch(dir);
-    if (HasFatalFailure())
-        return;
-    TPubDM dm(settingsFilePath(dir.path()), [](const QString&) { return TPubDM::kResultClose; });
-    ASSERT_TRUE(dm.ConnectOK);
-    TFrmBk_DataOutPut window(dm);
-    window.setTemplateFolder(dir.path());
-    window.show();
-    auto* rooms = window.findChild<QToolButton*>(QStringLiteral("SpeedButton3"));
+TEST_F(DemoWindow, ImportLogSectionsAgreeWithTheDatabase) {
+    auto* rooms = mainWindow->findChild<QToolButton*>(QStringLiteral("SpeedButton3"));
     ASSERT_NE(rooms, nullptr);
     for (int click = 0; click < 2; ++click) {
         test::MessageBoxCatcher boxes;
@@ -105,8 +108,8 @@ TEST(DemoWindow, ImportLogSectionsAgreeWithTheDatabase) {
             found.append(match.next().captured(1).toInt());
         return found;
     };
-    const auto rowsOf = [&dm](const char* table) {
-        QSqlQuery query(dm.AdoConn().connection());
+    const auto rowsOf = [this](const char* table) {
+        QSqlQuery query(dm->AdoConn().connection());
         query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table));
         return query.next() ? query.value(0).toInt() : -1;
     };

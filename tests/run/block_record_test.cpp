@@ -11,22 +11,14 @@ namespace {
 
 const QString kTemplate = QStringLiteral("青雁充值卡模板.xls");
 
-class BlockRecordTest : public RunFixture {
+class BlockRecordTest : public StoredValueRunFixture {
 protected:
     void SetUp() override {
-        RunFixture::SetUp();
-        createSchema(storedValueSchema(SchemaFlavour::Strict));
-        book = &addTemplate(kTemplate);
-        book->appendTextRow(1, storedValueHeader());
+        StoredValueRunFixture::SetUp();
         exec(QStringLiteral("INSERT INTO HY_Member (MemberID, SumMoney, QtdXfMoney, CardTypeID, "
                             "CardTypeName) VALUES ('old', 300, 300, 'VIP', '贵宾卡')"));
         exec(QStringLiteral("INSERT INTO HY_CardType (CardTypeID, CardTypeName) VALUES ('VIP', "
                             "'贵宾卡')"));
-    }
-
-    void addRows(const QStringList& chips) {
-        for (const QString& chip : chips)
-            book->appendTextRow(1, storedValueRow(chip));
     }
 
     const BlockRecord& onlyRecord() {
@@ -34,8 +26,6 @@ protected:
         static const BlockRecord none;
         return observer.records.isEmpty() ? none : observer.records.last();
     }
-
-    MemoryWorkbook* book = nullptr;
 };
 
 TEST_F(BlockRecordTest, CompletedBlockTellsWhatItCheckedWroteLeftOutAndCreated) {
@@ -121,9 +111,7 @@ TEST_F(BlockRecordTest, BlocksRolledBackCountNothingAsWritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        templates.remove(kTemplate);
-        book = &addTemplate(kTemplate);
-        book->appendTextRow(1, storedValueHeader());
+        restartTemplate();
         addRows({QStringLiteral("A1"), QStringLiteral("OLD"), QStringLiteral("A3"),
                  QStringLiteral("A4")});
         c.arrange();

@@ -8,23 +8,9 @@ namespace {
 const QString kTemplate = QStringLiteral("青雁充值卡模板.xls");
 const QString kDone = QStringLiteral("充值卡执行完毕!");
 
-class ImportRunTest : public RunFixture {
+class ImportRunTest : public StoredValueRunFixture {
 protected:
-    void SetUp() override {
-        RunFixture::SetUp();
-        createSchema(storedValueSchema(SchemaFlavour::Strict));
-        book = &addTemplate(kTemplate);
-        book->appendTextRow(1, storedValueHeader());
-    }
-
-    void addRows(const QStringList& chips) {
-        for (const QString& chip : chips)
-            book->appendTextRow(1, storedValueRow(chip));
-    }
-
     int members() { return count(QStringLiteral("HY_Member")); }
-
-    MemoryWorkbook* book = nullptr;
 };
 
 TEST_F(ImportRunTest, BranchFieldsAreTrimmedReportedAndWritten) {

@@ -354,6 +354,22 @@ RunContext RunFixture::context(RunMode mode, RunObserver* reportTo) {
     return context;
 }
 
+void StoredValueRunFixture::SetUp() {
+    RunFixture::SetUp();
+    createSchema(storedValueSchema(SchemaFlavour::Strict));
+    restartTemplate();
+}
+
+void StoredValueRunFixture::restartTemplate() {
+    book = &addTemplate(QStringLiteral("青雁充值卡模板.xls"));
+    book->appendTextRow(1, storedValueHeader());
+}
+
+void StoredValueRunFixture::addRows(const QStringList& chips) {
+    for (const QString& chip : chips)
+        book->appendTextRow(1, storedValueRow(chip));
+}
+
 RunOutcome RunFixture::run(ImportKind kind, RunMode mode) {
     RunContext runContext = context(mode);
     return runImport(kind, runContext);

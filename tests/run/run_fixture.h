@@ -100,4 +100,16 @@ protected:
     QMap<QString, std::shared_ptr<MemoryWorkbook>> templates;
 };
 
+// The stored-value import on the strict tables, its template in memory with the header only.
+class StoredValueRunFixture : public RunFixture {
+protected:
+    void SetUp() override;
+    // Starts the template afresh: the header only.
+    void restartTemplate();
+    // Good rows of those chip numbers.
+    void addRows(const QStringList& chips);
+
+    MemoryWorkbook* book = nullptr;
+};
+
 } // namespace kestrel::test
