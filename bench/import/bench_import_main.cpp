@@ -1,7 +1,9 @@
 // kestrel-bench-import: the stored-value import of a large template into a branch database that
 // already holds many members, beside a baseline of plain inserts of the same rows.
 #include "bench_database.h"
+#include "bench_files.h"
 #include "bench_observer.h"
+#include "bench_record.h"
 
 #include "database/connection.h"
 #include "database/database.h"
@@ -47,13 +49,8 @@ struct BenchOptions {
     QString work;         // keep the files here; a temporary folder when empty
     QString templatePath; // a ready template; generated when empty
     QString schema = QStringLiteral(KESTREL_SOURCE_DIR "/schema/branch.sql");
+    int rounds = 3; // of the block records' cost and of --verify
 };
-
-void say(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 BenchOptions parseOptions(const QStringList& arguments) {
     BenchOptions options;
@@ -61,7 +58,8 @@ BenchOptions parseOptions(const QStringList& arguments) {
         const QString& name = arguments.at(i);
         if (i + 1 >= arguments.size())
             throw std::runtime_error("usage: kestrel-bench-import [--members N] [--rows N] "
-                                     "[--work DIR] [--template FILE] [--schema FILE]");
+                                     "[--work DIR] [--template FILE] [--schema FILE] "
+                                     "[--rounds N]");
         const QString value = arguments.at(++i);
         if (name == QLatin1String("--members"))
             options.members = value.toInt();
@@ -73,6 +71,8 @@ BenchOptions parseOptions(const QStringList& arguments) {
             options.templatePath = value;
         else if (name == QLatin1String("--schema"))
             options.schema = value;
+        else if (name == QLatin1String("--rounds"))
+            options.rounds = std::max(1, value.toInt());
         else
             throw std::runtime_error((QStringLiteral("unknown option ") + name).toStdString());
     }
@@ -116,21 +116,6 @@ void writeSettings(const QString& folder, const QString& databaseFile) {
     file.write(
         (QStringLiteral("[Kestrel]\ndbtype=sqlite\ndbname=") + databaseFile + QStringLiteral("\n"))
             .toUtf8());
-}
-
-void copyFile(const QString& from, const QString& to) {
-    QFile::remove(to);
-    if (!QFile::copy(from, to))
-        throw std::runtime_error(
-            (QStringLiteral("cannot copy ") + from + QStringLiteral(" to ") + to).toStdString());
-}
-
-// Writes the copies out before anything is timed: a run that syncs while the system still
-// writes back gigabytes of fresh copies waits for them, and each side would wait differently.
-void settleDisk() {
-#ifndef _WIN32
-    ::sync();
-#endif
 }
 
 // The import as the button runs it, timed phase by phase.
@@ -452,6 +437,11 @@ int runBench(const BenchOptions& options) {
             .arg(QStringLiteral("peak memory (max RSS)"), -40)
             .arg(memoryAfter, 9, 'f', 1)
             .arg(memoryBefore, 0, 'f', 1));
+
+    benchVerify(importFolder, options.rounds,
+                timing.beforePhaseSeconds(RunPhase::Checking).value_or(0),
+                timing.phaseSeconds(RunPhase::Checking, RunPhase::ImportPass).value_or(0));
+    benchRecordCost(importFolder, base, options.rounds);
     return 0;
 }
 

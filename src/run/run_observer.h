@@ -32,7 +32,7 @@ public:
     virtual void identityTrimmed(const BranchIdentity& identity) = 0;
     // What a block of an import did, when it ended (after its completion message, row message
     // or error). Not called in check mode.
-    virtual void blockRecorded(const BlockRecord& record) { (void)record; }
+    virtual void blockRecorded(const BlockRecord& /*record*/) {}
 };
 
 } // namespace kestrel
