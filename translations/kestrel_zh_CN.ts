@@ -216,32 +216,6 @@
         <translation>kestrel-import：注意：%1</translation>
     </message>
     <message>
-        <source>usage: kestrel-import [--dir DIR] [--hotel-tree-id T] [--hotel-id H] [--hotel-name N]
-                      [--check] IMPORT...
-IMPORT: stored-value | points | treatment | time-period | rooms-lockers | items-goods |
-        employees
-  --dir DIR           folder of Kestrel.ini and the templates (default: the program&apos;s folder)
-  --hotel-tree-id T   group number, used when the database has no Sys_System table
-  --hotel-id H        branch number, likewise
-  --hotel-name N      branch name, likewise
-  --check             run the checking passes only; write nothing
-Exit status: 0 completed, 1 a check failed, 2 an error ended an import,
-             3 the database cannot be opened, 64 usage error.
-</source>
-        <translation>用法：kestrel-import [--dir DIR] [--hotel-tree-id T] [--hotel-id H] [--hotel-name N]
-                      [--check] IMPORT...
-IMPORT：stored-value | points | treatment | time-period | rooms-lockers | items-goods |
-        employees
-  --dir DIR           Kestrel.ini 和模板所在的文件夹（默认：程序所在的文件夹）
-  --hotel-tree-id T   集团号，数据库中没有 Sys_System 表时使用
-  --hotel-id H        分店号，同上
-  --hotel-name N      分店名，同上
-  --check             只做检查，不写入任何数据
-退出状态：0 完成，1 检查未通过，2 导入因错误而终止，
-          3 无法打开数据库，64 用法错误。
-</translation>
-    </message>
-    <message>
         <source>option %1 needs a value</source>
         <translation>选项 %1 需要一个值</translation>
     </message>
@@ -269,6 +243,84 @@ IMPORT：stored-value | points | treatment | time-period | rooms-lockers | items
         <source>the database has a Sys_System table; the branch identity comes from it and the identity options are ignored</source>
         <translation>数据库中有 Sys_System 表：分店信息取自该表，分店信息选项不起作用</translation>
     </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>usage: kestrel-import [--dir DIR] [--hotel-tree-id T] [--hotel-id H] [--hotel-name N]
+                      [--check | --verify | [--record FILE] [--summary]] IMPORT...
+IMPORT: stored-value | points | treatment | time-period | rooms-lockers | items-goods |
+        employees
+  --dir DIR           folder of Kestrel.ini and the templates (default: the program&apos;s folder)
+  --hotel-tree-id T   group number, used when the database has no Sys_System table
+  --hotel-id H        branch number, likewise
+  --hotel-name N      branch name, likewise
+  --check             run the checking passes only; write nothing
+  --verify            report the template rows whose key is not in the database;
+                      write nothing (exit status 1 when any is missing)
+  --record FILE       write what each block did to FILE as JSON
+  --summary           print one line per block after its completion message
+Exit status: 0 completed, 1 a check failed, 2 an error ended an import,
+             3 the database cannot be opened, 64 usage error.
+</source>
+        <translation>用法：kestrel-import [--dir DIR] [--hotel-tree-id T] [--hotel-id H] [--hotel-name N]
+                      [--check | --verify | [--record FILE] [--summary]] IMPORT...
+IMPORT：stored-value | points | treatment | time-period | rooms-lockers | items-goods |
+        employees
+  --dir DIR           Kestrel.ini 和模板所在的文件夹（默认：程序所在的文件夹）
+  --hotel-tree-id T   集团号，数据库中没有 Sys_System 表时使用
+  --hotel-id H        分店号，同上
+  --hotel-name N      分店名，同上
+  --check             只做检查，不写入任何数据
+  --verify            列出关键字不在数据库中的模板行；
+                      不写入任何数据（有缺少的行时退出状态为 1）
+  --record FILE       把每一批导入的情况以 JSON 写入 FILE
+  --summary           每批完成提示之后输出一行概况
+退出状态：0 完成，1 检查未通过，2 导入因错误而终止，
+          3 无法打开数据库，64 用法错误。
+</translation>
+    </message>
+    <message>
+        <source>--check and --verify cannot be combined</source>
+        <translation>--check 和 --verify 不能同时使用</translation>
+    </message>
+    <message>
+        <source>--record and --summary go with imports, not with --check or --verify</source>
+        <translation>--record 和 --summary 只用于导入，不能与 --check 或 --verify 同时使用</translation>
+    </message>
+    <message>
+        <source>--record needs a file</source>
+        <translation>--record 需要一个文件名</translation>
+    </message>
+    <message>
+        <source>%1 %2/%3 %4 worksheet %5: %6 rows, %7 present, %8 missing from %9</source>
+        <translation>%1 第%2/%3批 %4 工作表 %5：%6 行，%7 行已在库中，%9 中缺少 %8 行</translation>
+    </message>
+    <message>
+        <source>  missing: row %1 key %2</source>
+        <translation>  缺少：第%1行 %2</translation>
+    </message>
+    <message>
+        <source>completed</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>stopped at row %1</source>
+        <translation>在第%1行停止</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>出错</translation>
+    </message>
+    <message>
+        <source>stopped by the operator</source>
+        <translation>操作员停止</translation>
+    </message>
+    <message>
+        <source>%1 %2/%3: %4, %5 checked, %6 written, %7 left out, %8 categories created, %9 reused, %10 s</source>
+        <translation>%1 第%2/%3批：%4，检查 %5 行，写入 %6 行，已存在未写入 %7 行，新建类别 %8 个，沿用 %9 个，用时 %10 秒</translation>
+    </message>
 </context>
 <context>
     <name>kestrel-xlsdump</name>
@@ -279,6 +331,13 @@ IMPORT：stored-value | points | treatment | time-period | rooms-lockers | items
     <message>
         <source>usage: kestrel-xlsdump FILE [SHEET]</source>
         <translation>用法：kestrel-xlsdump 文件 [工作表]</translation>
+    </message>
+</context>
+<context>
+    <name>kestrel::ImportLog</name>
+    <message>
+        <source>The import log %1 cannot be written (%2). The import is not affected; this is not shown again.</source>
+        <translation>无法写入导入记录 %1（%2）。导入不受影响；此提示不再显示。</translation>
     </message>
 </context>
 <context>

@@ -41,6 +41,12 @@ struct Snapshot {
 
 class RecordCli : public CliFixture {
 protected:
+    // The summary and verify lines are read in English, whatever the locale the tests run in.
+    ProcessResult runInDir(const QStringList& arguments) const {
+        return runImport(QStringList{QStringLiteral("--dir"), dir()} + arguments, {},
+                         QStringLiteral("C.UTF-8"));
+    }
+
     QStringList column(const QString& select) const {
         QStringList values;
         const QString name = QUuid::createUuid().toString();
