@@ -7,6 +7,7 @@
 #include "text/errors.h"
 #include "text/translations.h"
 
+#include <QFile>
 #include <QProgressBar>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -176,6 +177,14 @@ TEST_F(WindowRun, ExitStopsTheRunHalfWayAndTheNextImportRuns) {
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes.front().text, kDone);
     EXPECT_EQ(members(), 3);
+
+    // The import log tells both: the stopped block with nothing written.
+    QFile log(dir.filePath(QStringLiteral("导入记录.txt")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("结果：操作员停止，本批未写入\r\n检查行数：20000\r\n写入行数：0（")));
+    EXPECT_TRUE(text.contains(QStringLiteral("结果：完成\r\n检查行数：3\r\n写入行数：3（")));
 }
 
 // Closing the window during a run asks first: 是 stops the run and closes the window once it
