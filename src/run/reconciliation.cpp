@@ -245,6 +245,13 @@ void fillKeys(Database& database, const ReconciliationInstance& instance, const 
         database.execute(followUpFillingEmptyKeys(followUp, key, rowsName));
 }
 
+// A category created for a pair that named its key: every row of the name is given the key.
+void giveKeyToName(Database& database, const ReconciliationInstance& instance, const QString& key,
+                   const QString& rowsName) {
+    for (const FollowUpTemplate& followUp : instance.followUps)
+        database.execute(followUpStatement(followUp, key, rowsName));
+}
+
 bool listed(const QList<ReconciledCategory>& categories, const QString& key) {
     return std::any_of(categories.cbegin(), categories.cend(), [&](const ReconciledCategory& c) {
         return c.key.compare(key, Qt::CaseInsensitive) == 0;
@@ -298,7 +305,10 @@ ReconciliationRecord reconcile(const ReconciliationInstance& instance, Database&
 
         const ReconciledCategory created{categories.fieldText(instance.keyColumn),
                                          categories.fieldText(instance.nameColumn)};
-        fillKeys(database, instance, created.key, created.name);
+        if (pair.key.isEmpty())
+            fillKeys(database, instance, created.key, created.name);
+        else
+            giveKeyToName(database, instance, created.key, created.name);
         record.created.append(created);
     }
     return record;
