@@ -93,9 +93,31 @@ std::unique_ptr<Database> openSqlite(const QString& settingsPath,
     return openRegistered(name, [](const QSqlDatabase&) { return Dialect::Sqlite; });
 }
 
+// Outside Windows, FreeTDS logs in with the user's Windows identity through Kerberos only; its
+// own failure message does not say what the operator can do.
+DatabaseError integratedLoginFailure(const QString& message) {
+    return DatabaseError(
+        QCoreApplication::translate(
+            "kestrel::Database",
+            "Integrated login (LinkMode=NT) failed. Outside Windows it needs a Kerberos ticket "
+            "of the user running the tool (kinit) and the server registered under its name "
+            "(an SPN such as MSSQLSvc/host.domain:1433, reached by that DNS name). To use a SQL "
+            "Server login instead, remove LinkMode=NT from Kestrel.ini and set dbUserID and "
+            "dbPassword. (%1)")
+            .arg(message));
+}
+
 std::unique_ptr<Database> openSqlServer(const ConnectionSettings& settings) {
     const SqlServerTarget target = SqlServerTarget::fromOleDb(buildConnectionString(settings));
-    return openOdbcDatabase(odbcConnectionString(target, settings.odbcDriver));
+    try {
+        return openOdbcDatabase(odbcConnectionString(target, settings.odbcDriver));
+    } catch (const DatabaseError& error) {
+#ifndef Q_OS_WIN
+        if (target.integratedSecurity)
+            throw integratedLoginFailure(error.message());
+#endif
+        throw;
+    }
 }
 
 std::unique_ptr<Database> openOdbcAs(const QString& connectionString,

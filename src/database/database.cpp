@@ -2,6 +2,7 @@
 
 #include "database/db_column_metadata.h"
 #include "database/db_connection_worker.h"
+#include "database/db_odbc_insert.h"
 #include "database/db_sql_text.h"
 #include "database/db_table_meta.h"
 #include "text/errors.h"
@@ -59,6 +60,7 @@ Database::Database(QSqlDatabase connection, Dialect dialect)
 
 Database::~Database() {
     rollback();
+    m_queuedInserts.clear();
     // Release every statement of the connection before the connection itself, so that Qt can
     // close it and forget its name; an opened database stays open otherwise until the end.
     m_cache.reset();
@@ -71,7 +73,24 @@ Database::~Database() {
 QSqlDatabase& Database::connection() {
     if (m_connectionWorker)
         m_connectionWorker->waitIdle();
+    // Taken first: a failed insert leaves nothing queued, the transaction being lost anyway.
+    const std::vector<std::shared_ptr<OdbcBatchInsert>> queued = std::move(m_queuedInserts);
+    m_queuedInserts.clear();
+    try {
+        for (const std::shared_ptr<OdbcBatchInsert>& insert : queued)
+            insert->flush();
+    } catch (...) {
+        for (const std::shared_ptr<OdbcBatchInsert>& insert : queued)
+            insert->discard();
+        throw;
+    }
     return m_connection;
+}
+
+void Database::queueInsert(const std::shared_ptr<OdbcBatchInsert>& insert) {
+    if (std::find(m_queuedInserts.begin(), m_queuedInserts.end(), insert) ==
+        m_queuedInserts.end())
+        m_queuedInserts.push_back(insert);
 }
 
 void Database::beginBackgroundInserts() {
@@ -138,6 +157,9 @@ void Database::commit() {
 void Database::rollback() {
     if (m_connectionWorker)
         m_connectionWorker->abandon();
+    for (const std::shared_ptr<OdbcBatchInsert>& insert : m_queuedInserts)
+        insert->discard();
+    m_queuedInserts.clear();
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
@@ -196,7 +218,9 @@ bool Database::tableExists(const QString& table) {
     query.addBindValue(table);
     if (!query.exec())
         throw DatabaseError(sqlErrorMessage(query.lastError()));
-    const bool exists = query.next();
+    bool exists = false;
+    while (query.next()) // read to its end: a result left unread is cancelled on SQL Server
+        exists = true;
     query.finish();
     return exists;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDate>
 #include <QLocale>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace kestrel {
 
@@ -22,11 +24,13 @@ struct ColumnInfo {
     Kind kind = Kind::Text;
     int length = -1;            // declared length of a text column; -1 when unbounded
     bool lengthInBytes = false; // SQL Server varchar/char: the length counts bytes of codePage
-    int codePage = 0;           // for lengthInBytes: the column's code page (936, 1252, ...)
+    int codePage = 0;           // SQL Server varchar/char/text: the column's code page (936, ...)
+    QDate earliest, latest;     // SQL Server datetime/smalldatetime: the dates it can hold
 };
 
 struct TableMeta; // a table's columns with name lookups and cached insert statements
 class ConnectionWorker;
+class OdbcBatchInsert;
 
 // The settings every SQLite connection gets: a page cache and a memory map large enough for a
 // branch table of a million members, temporary structures in memory. None of them changes how
@@ -51,8 +55,12 @@ public:
     Database& operator=(const Database&) = delete;
 
     Dialect dialect() const { return m_dialect; }
-    // The connection, free for the caller: inserts running in the background have all run.
+    // The connection, free for the caller: inserts running in the background and rows queued
+    // for SQL Server have all been sent (which throws DatabaseError when the server refuses them).
     QSqlDatabase& connection();
+    // Rows queued on a batched insert, sent at the next use of the connection; dropped by
+    // rollback().
+    void queueInsert(const std::shared_ptr<OdbcBatchInsert>& insert);
 
     // The locale used to read number and date texts written to numeric and date columns.
     void setLocale(const QLocale& locale) { m_locale = locale; }
@@ -95,6 +103,7 @@ private:
     QLocale m_locale;
     bool m_inTransaction = false;
     std::unique_ptr<ConnectionWorker> m_connectionWorker; // outlives the statements in the cache
+    std::vector<std::shared_ptr<OdbcBatchInsert>> m_queuedInserts;
     struct Cache;
     std::unique_ptr<Cache> m_cache;
 };

@@ -114,6 +114,13 @@ ColumnInfo sqlServerColumn(const QString& name, const QString& dataType, int max
         column.kind = Kind::Number;
     } else if (type.contains(QLatin1String("date")) || type == QLatin1String("time")) {
         column.kind = Kind::DateTime;
+        if (type == QLatin1String("datetime")) {
+            column.earliest = QDate(1753, 1, 1);
+            column.latest = QDate(9999, 12, 31);
+        } else if (type == QLatin1String("smalldatetime")) {
+            column.earliest = QDate(1900, 1, 1);
+            column.latest = QDate(2079, 6, 6);
+        }
     } else if (type == QLatin1String("bit")) {
         column.kind = Kind::Boolean;
     } else if (type == QLatin1String("char") || type == QLatin1String("varchar") ||

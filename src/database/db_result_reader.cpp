@@ -83,10 +83,36 @@ ResultPage ResultReader::page(qsizetype offset, qsizetype count) const {
     return result;
 }
 
+ResultPage ResultReader::all() const {
+    QSqlQuery query = newQuery(m_database);
+    run(query, m_statement);
+    ResultPage result;
+    result.fields = fieldNames(query.record());
+    const int fields = static_cast<int>(result.fields.size());
+    while (query.next())
+        result.rows.push_back(currentRow(query, fields));
+    query.finish();
+    return result;
+}
+
+QStringList ResultReader::fields() const {
+    QSqlQuery query = newQuery(m_database);
+    run(query, m_database.dialect() == Dialect::SqlServer
+                   ? QStringLiteral("SELECT TOP 0 * FROM (%1) AS k").arg(m_statement)
+                   : QStringLiteral("SELECT * FROM (%1) AS k LIMIT 0").arg(m_statement));
+    const QStringList names = fieldNames(query.record());
+    while (query.next()) {
+    }
+    query.finish();
+    return names;
+}
+
 qsizetype ResultReader::rowCount() const {
     QSqlQuery query = newQuery(m_database);
     run(query, QStringLiteral("SELECT COUNT(*) FROM (%1) AS k").arg(m_statement));
-    const qsizetype count = query.next() ? query.value(0).toLongLong() : 0;
+    qsizetype count = 0;
+    while (query.next()) // to the result's end: SQL Server cancels a result left unread
+        count = query.value(0).toLongLong();
     query.finish();
     return count;
 }
@@ -125,20 +151,21 @@ void ResultReader::scanColumn(const QString& column, const ColumnVisitor& visit)
 std::optional<ResultRow> ResultReader::rowWithValue(const QString& column,
                                                     const QString& value) const {
     QSqlQuery query = newQuery(m_database);
-    run(query,
-        QStringLiteral("SELECT * FROM (%1) AS k WHERE k.%2 = ?")
-            .arg(m_statement, quotedIdentifier(column, m_database.dialect())),
-        {value});
+    const QString select = QStringLiteral("SELECT * FROM (%1) AS k WHERE k.%2 = ")
+                               .arg(m_statement, quotedIdentifier(column, m_database.dialect()));
+    // SQL Server: a Unicode literal, which reaches the server whatever its code page.
+    if (m_database.dialect() == Dialect::SqlServer)
+        run(query, select + textLiteral(value, Dialect::SqlServer));
+    else
+        run(query, select + u'?', {value});
     const int fields = query.record().count();
     const int keyField = query.record().indexOf(column);
     std::optional<ResultRow> found;
     while (query.next()) {
         ResultRow row = currentRow(query, fields);
         const bool exact = keyField >= 0 && row.at(keyField).toString() == value;
-        if (exact || !found)
+        if (!found || (exact && found->at(keyField).toString() != value))
             found = std::move(row);
-        if (exact)
-            break;
     }
     query.finish();
     return found;

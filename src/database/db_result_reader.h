@@ -27,6 +27,9 @@ public:
 
     // Up to count rows from the row at offset (from 0).
     ResultPage page(qsizetype offset, qsizetype count) const;
+    // Every row, read to the result's end; and the fields alone, reading no row.
+    ResultPage all() const;
+    QStringList fields() const;
     qsizetype rowCount() const;
     // Calls visit(text, other, ordinal) for the column's value in every row: a text as a view,
     // valid during the call only, with other null; any other value (NULL included) in other.

@@ -188,6 +188,12 @@ QString quotedIdentifier(const QString& name, Dialect dialect) {
            QLatin1Char('"');
 }
 
+QString textLiteral(const QString& text, Dialect dialect) {
+    const QString body = QString(text).replace(QLatin1Char('\''), QStringLiteral("''"));
+    return (dialect == Dialect::SqlServer ? QStringLiteral("N'") : QStringLiteral("'")) + body +
+           QLatin1Char('\'');
+}
+
 namespace {
 
 bool mentionsAny(const QString& text, std::initializer_list<const char*> parts) {

@@ -26,6 +26,9 @@ bool hasLimitClause(const QString& statement);
 bool changesSchema(const QString& statement);
 
 QString quotedIdentifier(const QString& name, Dialect dialect);
+// A text as an SQL string literal: quotes doubled; on SQL Server a Unicode literal (N'...'), so
+// that it reaches the server whatever its code page.
+QString textLiteral(const QString& text, Dialect dialect);
 
 // The server's own message of a failed statement, else the driver's; a busy, full or
 // read-only database is said so in front of it.

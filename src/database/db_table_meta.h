@@ -24,13 +24,16 @@ private:
 };
 
 class DirectInsert;
+class OdbcBatchInsert;
 
-// An insert prepared through Qt, or through SQLite's C API where that is possible.
+// An insert prepared through Qt, through SQLite's C API where that is possible, or on SQL
+// Server's ODBC handle in parameter arrays.
 struct PreparedInsert {
     std::shared_ptr<QSqlQuery> qt;
     std::shared_ptr<DirectInsert> direct;
+    std::shared_ptr<OdbcBatchInsert> batched;
 
-    explicit operator bool() const { return qt || direct; }
+    explicit operator bool() const { return qt || direct || batched; }
 };
 
 // A table's columns as the database declares them, and the insert statements already prepared

@@ -4,6 +4,7 @@
 #include "text/errors.h"
 #include "text/textrules.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 namespace kestrel {
@@ -206,11 +207,39 @@ DatabaseError invalidValue(const QString& text, const ColumnInfo& column) {
     }
 }
 
+// A text a column of a code page cannot hold would be stored with '?' for what it lacks.
+void requireCodePageHolds(const ColumnInfo& column, const QString& text) {
+    if (column.codePage != 0 && !isAscii(text) && !codePageHolds(text, column.codePage))
+        throw DatabaseError(QCoreApplication::translate(
+                                "kestrel::Database",
+                                "The text '%1' has characters that column '%2' (code page %3) "
+                                "cannot hold")
+                                .arg(text, column.name)
+                                .arg(column.codePage));
+}
+
+// A date the column's type cannot hold fails here rather than on the server.
+const QVariant& requireDateHeld(const ColumnInfo& column, const QString& text,
+                                const QVariant& value) {
+    if (!column.earliest.isValid() || value.isNull())
+        return value;
+    const QDate date = value.toDateTime().date();
+    if (date < column.earliest || date > column.latest)
+        throw DatabaseError(QCoreApplication::translate(
+                                "kestrel::Database",
+                                "'%1' is outside the dates column '%2' can hold (%3 to %4)")
+                                .arg(text, column.name,
+                                     column.earliest.toString(QStringLiteral("yyyy-MM-dd")),
+                                     column.latest.toString(QStringLiteral("yyyy-MM-dd"))));
+    return value;
+}
+
 // Text and untyped columns take the text itself; every other kind stores NULL for the empty
 // text.
 std::optional<QVariant> directValue(const ColumnInfo& column, const QString& text) {
     switch (column.kind) {
     case Kind::Text:
+        requireCodePageHolds(column, text);
         if (fitsColumn(column, text)) // the text itself, shared rather than copied
             return QVariant(nonNullText(text));
         return QVariant(nonNullText(cutText(column, text)));
@@ -231,7 +260,7 @@ QVariant convertText(const ColumnInfo& column, const QString& text, const QLocal
     QVariant value = parsedValue(column.kind, text, locale);
     if (!value.isValid())
         throw invalidValue(text, column);
-    return value;
+    return requireDateHeld(column, text, value);
 }
 
 QVariant TextConverter::convert(const ColumnInfo& column, const QString& text,
@@ -258,7 +287,7 @@ QVariant TextConverter::convert(const ColumnInfo& column, const QString& text,
     }
     if (!found.value().isValid())
         throw invalidValue(text, column);
-    return found.value();
+    return requireDateHeld(column, text, found.value());
 }
 
 QVariant convertNumber(const ColumnInfo& column, double value, const QLocale& locale) {

@@ -21,20 +21,6 @@ namespace kestrel {
 
 namespace {
 
-// QODBC hands out its connection handle (an SQLHDBC) as a QVariant holding a void*.
-SQLHDBC connectionHandle(const QSqlDatabase& connection) {
-    const QVariant handle = connection.driver() ? connection.driver()->handle() : QVariant();
-    if (connection.driverName() != u"QODBC" || !handle.isValid() ||
-        handle.metaType().sizeOf() != sizeof(SQLHDBC))
-        throw DatabaseError(
-            QCoreApplication::translate("Database", "The connection is not an ODBC connection"));
-    const SQLHDBC hdbc = *static_cast<const SQLHDBC*>(handle.constData());
-    if (!hdbc)
-        throw DatabaseError(
-            QCoreApplication::translate("Database", "The ODBC connection is not open"));
-    return hdbc;
-}
-
 QVariant firstValue(const QSqlDatabase& connection, const QString& statement, int column) {
     QSqlQuery query(connection);
     query.setForwardOnly(true);
@@ -55,8 +41,22 @@ bool isAscii(const QString& text) {
 
 } // namespace
 
+// QODBC hands out its connection handle (an SQLHDBC) as a QVariant holding a void*.
+void* odbcConnectionHandle(const QSqlDatabase& connection) {
+    const QVariant handle = connection.driver() ? connection.driver()->handle() : QVariant();
+    if (connection.driverName() != u"QODBC" || !handle.isValid() ||
+        handle.metaType().sizeOf() != sizeof(SQLHDBC))
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "The connection is not an ODBC connection"));
+    const SQLHDBC hdbc = *static_cast<const SQLHDBC*>(handle.constData());
+    if (!hdbc)
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "The ODBC connection is not open"));
+    return hdbc;
+}
+
 QString odbcDbmsName(const QSqlDatabase& connection) {
-    const SQLHDBC handle = connectionHandle(connection);
+    const SQLHDBC handle = odbcConnectionHandle(connection);
     SQLWCHAR name[256] = {};
     SQLSMALLINT length = 0;
     const SQLRETURN result =

@@ -8,6 +8,10 @@
 
 namespace kestrel {
 
+// The ODBC connection handle (SQLHDBC) of an open QODBC connection, for calls Qt does not make.
+// Throws DatabaseError for any other connection.
+void* odbcConnectionHandle(const QSqlDatabase& connection);
+
 // Which DBMS an open ODBC connection reaches, as its driver reports it (SQL_DBMS_NAME).
 // Throws DatabaseError when the driver cannot be asked.
 QString odbcDbmsName(const QSqlDatabase& connection);

@@ -2,6 +2,7 @@
 
 #include "database/db_connection_worker.h"
 #include "database/db_locate_index.h"
+#include "database/db_odbc_insert.h"
 #include "database/db_result_reader.h"
 #include "database/db_sql_text.h"
 #include "database/db_sqlite_direct.h"
@@ -108,6 +109,7 @@ struct Query::Private {
     void reset();
     void requireOpen() const;
     void loadFirstPage();
+    void loadSqlServerResult();
     TableMeta& targetTable();
     void settle(Query& query);
 
@@ -127,6 +129,7 @@ struct Query::Private {
     PreparedInsert& insertStatement();
     void postThroughQt(QSqlQuery& insert);
     void postDirectly(DirectInsert& insert);
+    void postBatched(const std::shared_ptr<OdbcBatchInsert>& insert);
 };
 
 void Query::Private::reset() {
@@ -163,13 +166,17 @@ void Query::Private::requireOpen() const {
 }
 
 void Query::Private::loadFirstPage() {
-    ResultPage page = reader().page(0, kPageRows);
-    fields = page.fields;
+    if (database.dialect() == Dialect::SqlServer) {
+        loadSqlServerResult();
+    } else {
+        ResultPage page = reader().page(0, kPageRows);
+        fields = page.fields;
+        window = std::move(page.rows);
+        windowStart = 0;
+        wholeInWindow = !page.more;
+        baseCount = wholeInWindow ? static_cast<qsizetype>(window.size()) : reader().rowCount();
+    }
     fieldNames.assign(fields);
-    window = std::move(page.rows);
-    windowStart = 0;
-    wholeInWindow = !page.more;
-    baseCount = wholeInWindow ? static_cast<qsizetype>(window.size()) : reader().rowCount();
 
     // Stored values read back by their column's kind (SQLite keeps dates as text).
     table = database.findTableMeta(selectedTable(sql));
@@ -177,6 +184,25 @@ void Query::Private::loadFirstPage() {
         const int column = table ? table->names.indexOf(field) : -1;
         fieldKinds.append(column >= 0 ? table->columns.at(column).kind : Kind::Other);
     }
+}
+
+// SQL Server: every result is read to its end (a result left unread is cancelled, and a cancel
+// rolls back the open transaction), and a select runs no second time to reach later rows (its
+// order is not promised). A small result is held whole; of a larger one only its fields, until
+// its rows are asked for; a search reads the searched column alone.
+void Query::Private::loadSqlServerResult() {
+    baseCount = reader().rowCount();
+    window.clear();
+    windowStart = 0;
+    wholeInWindow = baseCount <= kPageRows;
+    if (!wholeInWindow) {
+        fields = reader().fields();
+        return;
+    }
+    ResultPage all = reader().all();
+    fields = std::move(all.fields);
+    window = std::move(all.rows);
+    baseCount = static_cast<qsizetype>(window.size());
 }
 
 TableMeta& Query::Private::targetTable() {
@@ -204,6 +230,13 @@ const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
     }
     if (ordinal >= windowStart && ordinal < windowStart + static_cast<qsizetype>(window.size()))
         return window[static_cast<std::size_t>(ordinal - windowStart)];
+    if (database.dialect() == Dialect::SqlServer && window.empty()) {
+        window = reader().all().rows; // once, whole
+        windowStart = 0;
+        if (ordinal < static_cast<qsizetype>(window.size()))
+            return window[static_cast<std::size_t>(ordinal)];
+        throw DatabaseError(QStringLiteral("Row %1 is no longer in the result").arg(ordinal + 1));
+    }
     ResultPage page = reader().page(ordinal, kPageRows);
     window = std::move(page.rows);
     windowStart = ordinal;
@@ -368,7 +401,13 @@ PreparedInsert& Query::Private::insertStatement() {
     if (dialect == Dialect::Sqlite)
         statement.direct =
             DirectInsert::prepare(database.connection(), text, database.connectionWorker());
-    if (!statement.direct) {
+    if (dialect == Dialect::SqlServer && database.connection().driverName() == u"QODBC") {
+        QList<ColumnInfo> written;
+        for (const int column : columns)
+            written.append(table->columns.at(column));
+        statement.batched =
+            std::make_shared<OdbcBatchInsert>(database.connection(), text, written);
+    } else if (!statement.direct) {
         auto prepared = std::make_shared<QSqlQuery>(database.connection());
         prepared->setForwardOnly(true);
         if (!prepared->prepare(text))
@@ -413,6 +452,17 @@ void Query::Private::postDirectly(DirectInsert& insert) {
         insert.bind(bound, bindable[i]);
     }
     insert.exec();
+}
+
+void Query::Private::postBatched(const std::shared_ptr<OdbcBatchInsert>& insert) {
+    std::vector<QVariant> row;
+    row.reserve(pending.written.size());
+    for (std::size_t i = 0; i < pending.written.size(); ++i) {
+        if (pending.written[i])
+            row.push_back(pending.values.at(static_cast<qsizetype>(i)));
+    }
+    database.queueInsert(insert);
+    insert->add(std::move(row));
 }
 
 Query::Query(Database& database) : d(std::make_unique<Private>(database)) {}
@@ -606,7 +656,9 @@ void Query::post() {
     if (!d->appending)
         throw notInsertMode();
     PreparedInsert& insert = d->insertStatement();
-    if (insert.direct)
+    if (insert.batched)
+        d->postBatched(insert.batched);
+    else if (insert.direct)
         d->postDirectly(*insert.direct);
     else
         d->postThroughQt(*insert.qt);

@@ -6,6 +6,7 @@
 #include "run/import_definition.h"
 #include "run/reconciliation.h"
 #include "run/row_writer.h"
+#include "run/storage_checks.h"
 #include "run/template_lookup.h"
 #include "text/errors.h"
 #include "text/textrules.h"
@@ -248,14 +249,21 @@ private:
     bool checkingPass(Workbook& book, bool allFailures, bool& anyFailed) {
         const CheckEnvironment environment{m_context.locale, m_today};
         const int lastRow = book.lastRow(m_block.worksheet);
+        const StorageChecks storage(m_block, m_context.database);
         bool passed = true;
         for (int row = 2; row <= lastRow; ++row) {
             throwIfStopRequested();
             showRow(book, row);
             m_recorder.rowChecked();
-            const QList<CheckFailure> failures =
+            QList<CheckFailure> failures =
                 checkRow(book, m_block.worksheet, row, m_block.checks, environment, allFailures,
                          m_recorder.defaultCounts());
+            if (failures.isEmpty() || allFailures) {
+                const QString problem =
+                    storage.problem(book, m_block.worksheet, row, m_context.locale);
+                if (!problem.isEmpty())
+                    failures.append({row, 0, problem});
+            }
             for (const CheckFailure& failure : failures)
                 m_context.observer.information(failure.message);
             if (!failures.isEmpty()) {

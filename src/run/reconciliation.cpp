@@ -201,17 +201,21 @@ QString sqlLiteralBody(const QString& value) {
     return escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
 }
 
-QString followUpStatement(const FollowUpTemplate& followUp, const QString& key,
-                          const QString& name) {
-    return followUp.head + sqlLiteralBody(key) + QLatin1Char('\'') + followUp.where +
-           QLatin1Char('\'') + sqlLiteralBody(name) + QLatin1Char('\'');
+QString followUpStatement(const FollowUpTemplate& followUp, const QString& key, const QString& name,
+                          bool unicodeLiterals) {
+    const QString open = unicodeLiterals ? QStringLiteral("N'") : QStringLiteral("'");
+    QString head = followUp.head;
+    if (unicodeLiterals && head.endsWith(QLatin1Char('\'')))
+        head.insert(head.size() - 1, QLatin1Char('N'));
+    return head + sqlLiteralBody(key) + QLatin1Char('\'') + followUp.where + open +
+           sqlLiteralBody(name) + QLatin1Char('\'');
 }
 
 QString followUpFillingEmptyKeys(const FollowUpTemplate& followUp, const QString& key,
-                                 const QString& name) {
+                                 const QString& name, bool unicodeLiterals) {
     const QString& column = followUp.keyColumn;
-    return followUpStatement(followUp, key, name) + QStringLiteral(" And (") + column +
-           QStringLiteral(" Is Null Or ") + column + QStringLiteral("='')");
+    return followUpStatement(followUp, key, name, unicodeLiterals) + QStringLiteral(" And (") +
+           column + QStringLiteral(" Is Null Or ") + column + QStringLiteral("='')");
 }
 
 namespace {
@@ -242,7 +246,8 @@ bool findCategory(Query& categories, const ReconciliationInstance& instance, con
 void fillKeys(Database& database, const ReconciliationInstance& instance, const QString& key,
               const QString& rowsName) {
     for (const FollowUpTemplate& followUp : instance.followUps)
-        database.execute(followUpFillingEmptyKeys(followUp, key, rowsName));
+        database.execute(followUpFillingEmptyKeys(followUp, key, rowsName,
+                                                  database.dialect() == Dialect::SqlServer));
 }
 
 // A category created for a pair that named its key: every row of the name is given the key.

@@ -65,12 +65,13 @@ ReconciliationInstance departmentsReconciliation();
 
 // The text between the quotes of an SQL string literal: every ' doubled.
 QString sqlLiteralBody(const QString& text);
-// The follow-up statement for one category, as its template gives it.
-QString followUpStatement(const FollowUpTemplate& followUp, const QString& key,
-                          const QString& name);
+// The follow-up statement for one category, as its template gives it. With unicodeLiterals (SQL
+// Server) the key and the name are N'...' literals, which reach the server whatever its code page.
+QString followUpStatement(const FollowUpTemplate& followUp, const QString& key, const QString& name,
+                          bool unicodeLiterals = false);
 // The same, narrowed to the rows whose key column is empty (NULL or the empty text).
 QString followUpFillingEmptyKeys(const FollowUpTemplate& followUp, const QString& key,
-                                 const QString& name);
+                                 const QString& name, bool unicodeLiterals = false);
 
 // Runs one instance on the database and tells what it created and reused. Pairs with a key are
 // handled first, in their order, then the pairs without one, so that these find a category of

@@ -276,4 +276,9 @@ int systemAnsiCodePage() {
     return ansiCodePage(QLocale::system());
 }
 
+bool codePageHolds(const QString& text, int codePage) {
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return codePage == 0 || ascii || decodeCodePage(encodeCodePage(text, codePage), codePage) == text;
+}
+
 } // namespace kestrel

@@ -11,6 +11,8 @@ namespace kestrel {
 // decoding; characters a code page cannot hold encode as '?'.
 QString decodeCodePage(const QByteArray& bytes, int codePage);
 QByteArray encodeCodePage(const QString& text, int codePage);
+// True when the code page holds every character of the text (always for code page 0).
+bool codePageHolds(const QString& text, int codePage);
 
 // The code page Windows uses for 8-bit text under a locale (its "ANSI code page"): 936 for
 // Simplified Chinese, 950 Traditional Chinese, 932 Japanese, 949 Korean, 1251 Cyrillic script,
