@@ -183,8 +183,11 @@ OdbcBatchInsert::OdbcBatchInsert(const QSqlDatabase& connection, const QString& 
     std::vector<SQLWCHAR> text = wideText(statement);
     if (!SQL_SUCCEEDED(SQLPrepareW(handle, text.data(), SQL_NTS)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(handle, SQL_ATTR_PARAM_BIND_TYPE,
-                                      reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0)))
-        fail(QString());
+                                      reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0))) {
+        const QString message = diagnostics(SQL_HANDLE_STMT, handle);
+        SQLFreeHandle(SQL_HANDLE_STMT, handle);
+        throw DatabaseError(message);
+    }
     m_status.assign(kRowsPerRequest, 0);
     SQLSetStmtAttr(handle, SQL_ATTR_PARAM_STATUS_PTR, m_status.data(), 0);
     for (const ColumnInfo& column : columns) {
@@ -196,8 +199,11 @@ OdbcBatchInsert::OdbcBatchInsert(const QSqlDatabase& connection, const QString& 
         m_parameters.push_back(std::move(parameter));
     }
     for (std::size_t i = 0; i < m_parameters.size(); ++i) {
-        if (!SQL_SUCCEEDED(m_parameters[i].bind(handle, SQLUSMALLINT(i + 1))))
-            fail(QString());
+        if (!SQL_SUCCEEDED(m_parameters[i].bind(handle, SQLUSMALLINT(i + 1)))) {
+            const QString message = diagnostics(SQL_HANDLE_STMT, handle);
+            SQLFreeHandle(SQL_HANDLE_STMT, handle);
+            throw DatabaseError(message);
+        }
     }
 }
 
@@ -206,11 +212,13 @@ OdbcBatchInsert::~OdbcBatchInsert() {
         SQLFreeHandle(SQL_HANDLE_STMT, static_cast<SQLHSTMT>(m_statement));
 }
 
-void OdbcBatchInsert::fail(const QString& what) {
-    const QString message = diagnostics(SQL_HANDLE_STMT, static_cast<SQLHSTMT>(m_statement));
+void OdbcBatchInsert::fail(const QString& message) {
+    const QString text = message.isEmpty()
+                             ? diagnostics(SQL_HANDLE_STMT, static_cast<SQLHSTMT>(m_statement))
+                             : message;
     SQLFreeStmt(static_cast<SQLHSTMT>(m_statement), SQL_CLOSE);
     m_rows.clear();
-    throw DatabaseError(message.isEmpty() ? what : message);
+    throw DatabaseError(text);
 }
 
 void OdbcBatchInsert::add(std::vector<QVariant> row) {
@@ -241,15 +249,21 @@ void OdbcBatchInsert::send(std::size_t first, std::size_t count) {
     }
     std::fill(m_status.begin(), m_status.end(), static_cast<unsigned short>(0));
     SQLSetStmtAttr(statement, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(count), 0);
-    SQLRETURN result = SQLExecute(statement);
     // Every row's outcome is read: a later row's error comes among the further results.
-    while (SQL_SUCCEEDED(result))
-        result = SQLMoreResults(statement);
-    const bool rowFailed = std::any_of(m_status.begin(), m_status.end(), [](unsigned short s) {
-        return s == SQL_PARAM_ERROR;
-    });
-    if (result != SQL_NO_DATA || rowFailed)
-        fail(QCoreApplication::translate("kestrel::Database", "The rows were not inserted"));
+    QString diagnosed;
+    bool failed = false;
+    for (SQLRETURN result = SQLExecute(statement); result != SQL_NO_DATA && !failed;
+         result = SQLMoreResults(statement)) {
+        if (result != SQL_SUCCESS && diagnosed.isEmpty())
+            diagnosed = diagnostics(SQL_HANDLE_STMT, statement);
+        failed = !SQL_SUCCEEDED(result);
+    }
+    failed = failed || std::any_of(m_status.begin(), m_status.end(),
+                                   [](unsigned short s) { return s == SQL_PARAM_ERROR; });
+    if (failed)
+        fail(diagnosed.isEmpty() ? QCoreApplication::translate("kestrel::Database",
+                                                               "The rows were not inserted")
+                                 : diagnosed);
     SQLFreeStmt(statement, SQL_CLOSE);
 }
 

@@ -40,7 +40,8 @@ public:
 private:
     struct Parameter;
     void send(std::size_t first, std::size_t count);
-    [[noreturn]] void fail(const QString& what);
+    // Throws the message, else the statement's diagnostics; the queue is emptied.
+    [[noreturn]] void fail(const QString& message);
 
     void* m_statement = nullptr; // SQLHSTMT
     std::vector<Parameter> m_parameters;

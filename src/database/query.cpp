@@ -98,6 +98,7 @@ struct Query::Private {
     PreparedInsert lastInsert; // the insert of the latest post, for its columns
     std::shared_ptr<TableMeta> lastInsertTable;
     std::vector<bool> lastInsertWritten;
+    bool lastInsertGuarded = false;
     TextConverter converter;
     std::vector<QVariant> bindable; // the values of a direct post in their bound form
     NewRow pending;
@@ -371,16 +372,25 @@ void Query::Private::indexPostedRow() {
 // INSERT naming only the written columns, prepared once per table and set of columns. An
 // import writes the same columns into every row: the last statement is kept at hand.
 PreparedInsert& Query::Private::insertStatement() {
-    if (lastInsert && lastInsertTable == table && lastInsertWritten == pending.written)
+    // SQL Server inside a transaction: a row of an array sent after an error has rolled the
+    // transaction back must not be committed on its own (whether the server goes on with the
+    // array's further rows or not), so each row is inserted only while the transaction lasts.
+    const bool guarded = database.dialect() == Dialect::SqlServer && database.inTransaction();
+    if (lastInsert && lastInsertTable == table && lastInsertWritten == pending.written &&
+        lastInsertGuarded == guarded)
         return lastInsert;
     QList<int> columns;
     for (std::size_t i = 0; i < pending.written.size(); ++i) {
         if (pending.written[i])
             columns.append(static_cast<int>(i));
     }
-    PreparedInsert& statement = table->inserts[columns];
+    QList<int> key = columns; // -1 at its end: the guarded form
+    if (guarded)
+        key.append(-1);
+    PreparedInsert& statement = table->inserts[key];
     lastInsertTable = table;
     lastInsertWritten = pending.written;
+    lastInsertGuarded = guarded;
     if (statement) {
         lastInsert = statement;
         return lastInsert;
@@ -392,12 +402,14 @@ PreparedInsert& Query::Private::insertStatement() {
         names.append(quotedIdentifier(table->columns.at(column).name, dialect));
         marks.append(QStringLiteral("?"));
     }
-    const QString text = columns.isEmpty()
+    const QString text = (guarded ? QStringLiteral("IF @@TRANCOUNT > 0 ") : QString()) +
+                         (columns.isEmpty()
                              ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
                                    .arg(quotedIdentifier(table->name, dialect))
                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                    .arg(quotedIdentifier(table->name, dialect),
-                                        names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                                        names.join(QLatin1Char(',')),
+                                        marks.join(QLatin1Char(','))));
     if (dialect == Dialect::Sqlite)
         statement.direct =
             DirectInsert::prepare(database.connection(), text, database.connectionWorker());

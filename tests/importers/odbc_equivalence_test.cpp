@@ -3,6 +3,7 @@
 // afterwards must be identical, value for value and storage type for storage type.
 #include "odbc_test_support.h"
 
+#include "database_contents.h"
 #include "database/connection.h"
 #include "database/settings_file.h"
 #include "importers/importers.h"
@@ -25,70 +26,6 @@ namespace kestrel::test {
 namespace {
 
 const QString kSection = QStringLiteral("Kestrel");
-
-// Runs statements (or a script file) on an SQLite file through a connection of its own.
-template <typename Work> void onFile(const QString& path, Work work) {
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        connection.setDatabaseName(path);
-        ASSERT_TRUE(connection.open()) << connection.lastError().text().toStdString();
-        work(connection);
-        connection.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
-// Every row of every table as "table #row: column=quote(value)", in row order. quote() shows
-// SQLite's storage class: 'text', 12, 12.5, NULL.
-QStringList contents(const QString& path) {
-    QStringList lines;
-    onFile(path, [&lines](QSqlDatabase& connection) {
-        QSqlQuery tables(connection);
-        tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name "
-                                   "NOT LIKE 'sqlite_%' ORDER BY name"));
-        QStringList names;
-        while (tables.next())
-            names.append(tables.value(0).toString());
-        for (const QString& table : names) {
-            QSqlQuery columns(connection);
-            columns.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
-            QStringList quoted;
-            QStringList columnNames;
-            while (columns.next()) {
-                columnNames.append(columns.value(0).toString());
-                quoted.append(QStringLiteral("quote(\"%1\")").arg(columnNames.back()));
-            }
-            QSqlQuery rows(connection);
-            EXPECT_TRUE(rows.exec(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid")
-                                      .arg(quoted.join(QLatin1Char(',')), table)))
-                << rows.lastError().text().toStdString();
-            for (int row = 1; rows.next(); ++row) {
-                for (int column = 0; column < columnNames.size(); ++column)
-                    lines.append(QStringLiteral("%1 #%2: %3=%4")
-                                     .arg(table)
-                                     .arg(row)
-                                     .arg(columnNames.at(column), rows.value(column).toString()));
-            }
-        }
-    });
-    return lines;
-}
-
-// The lines that differ, at most a few, for a readable failure.
-std::string firstDifferences(const QStringList& expected, const QStringList& actual) {
-    std::string text;
-    int shown = 0;
-    for (qsizetype i = 0; i < std::max(expected.size(), actual.size()) && shown < 8; ++i) {
-        const QString a = i < expected.size() ? expected.at(i) : QStringLiteral("(none)");
-        const QString b = i < actual.size() ? actual.at(i) : QStringLiteral("(none)");
-        if (a == b)
-            continue;
-        text += "\n  QSQLITE: " + a.toStdString() + "\n  ODBC:    " + b.toStdString();
-        ++shown;
-    }
-    return text;
-}
 
 class OdbcEquivalence : public ::testing::Test {
 protected:

@@ -20,6 +20,11 @@ TEST(FollowUpStatement, EmbedsKeyAndNameAsEscapedLiterals) {
         followUpFillingEmptyKeys(followUp, QStringLiteral("K1"), QStringLiteral("金卡")),
         QStringLiteral(" Update HY_Member Set        CardTypeID='K1' Where  CardTypeName='金卡' "
                        "And (CardTypeID Is Null Or CardTypeID='')"));
+    // SQL Server: Unicode literals, which reach a server of any code page.
+    EXPECT_EQ(
+        followUpFillingEmptyKeys(followUp, QStringLiteral("K'3"), QStringLiteral("金卡"), true),
+        QStringLiteral(" Update HY_Member Set        CardTypeID=N'K''3' Where  "
+                       "CardTypeName=N'金卡' And (CardTypeID Is Null Or CardTypeID='')"));
 }
 
 class ReconciliationTest : public RunFixture {

@@ -16,6 +16,7 @@ datetime, smalldatetime, numeric(18,2), int, bit, text, ...); CHECK constraints 
 """
 import argparse
 import datetime
+import functools
 import json
 import os
 import re
@@ -120,7 +121,8 @@ def install_triggers(db, catalog, code_page):
             continue
         non_ascii = " OR ".join('length(CAST(NEW."%s" AS BLOB)) <> length(NEW."%s")'
                                 % (c.name, c.name) for c in fixes)
-        sets = ", ".join('"%s" = cp_fix("%s")' % (c.name, c.name) for c in fixes)
+        sets = ", ".join('"%s" = CASE WHEN length(CAST("%s" AS BLOB)) <> length("%s") THEN '
+                         'cp_fix("%s") ELSE "%s" END' % ((c.name,) * 5) for c in fixes)
         db.execute('CREATE TEMP TRIGGER "k_%s_fix_insert" AFTER INSERT ON main."%s" WHEN %s '
                    'BEGIN UPDATE "%s" SET %s WHERE rowid = NEW.rowid; END'
                    % (table, table, non_ascii, table, sets))
@@ -144,23 +146,21 @@ def tokens(text):
     return [(m.lastgroup, m.group()) for m in TOKEN.finditer(text)]
 
 
+@functools.lru_cache(maxsize=256)
 def split_batch(text):
     """Statements of a batch: at semicolons and before a keyword that starts a statement."""
     statements, current, depth = [], [], 0
     words = []  # the words of the current statement at depth 0
 
     def starts_here(word):
-        if not words:
+        if not words or words[0] == "IF" and len(words) <= 4:  # IF @@TRANCOUNT > 0 <statement>
             return False
         first, last = words[0], words[-1]
         if word == "SELECT":
-            return last not in ("UNION", "ALL", "EXISTS", "INSERT") and first in ("SET", "IF") \
-                and not (first == "IF" and len(words) < 4)
+            return last not in ("UNION", "ALL", "EXISTS", "INSERT") and first in ("SET", "IF")
         if word == "SET":
             return first == "SET"
-        if word in ("COMMIT", "ROLLBACK"):
-            return first != "IF" or len(words) > 4
-        if word == "BEGIN":
+        if word in ("BEGIN", "COMMIT", "ROLLBACK"):
             return True
         return last not in ("ON", "OF", "FOR", "INSTEAD")
 
@@ -181,7 +181,13 @@ def split_batch(text):
             words.append(value)
         current.append(value)
     statements.append("".join(current))
-    return [s.strip() for s in statements if s.strip()]
+    return tuple(s.strip() for s in statements if s.strip())
+
+
+@functools.lru_cache(maxsize=256)
+def statement_words(statement):
+    """The words of a statement outside literals, upper-cased, separated by single blanks."""
+    return " ".join(v.upper() for k, v in tokens(statement) if k == "word")
 
 
 class Session:
@@ -215,6 +221,7 @@ class Session:
         self.implicit = False
         self.prepared = {}
         self.next_handle = 1
+        self.translated = {}
 
     def cp_fix(self, value):
         if not isinstance(value, str):
@@ -274,16 +281,13 @@ class Session:
         return results
 
     def run_statement(self, statement, params):
-        upper = " ".join(w for k, w in ((k, v.upper()) for k, v in tokens(statement))
-                         if k == "word")
+        upper = statement_words(statement)
         if upper.startswith("SET "):
             self.set_option(upper)
             return None
-        match = re.match(r"IF @@TRANCOUNT (\S+ )?0 (COMMIT|ROLLBACK)", upper)
-        if match or re.match(r"IF @@TRANCOUNT", upper):
-            if self.trancount > 0 and match:
-                self.commit() if match.group(2) == "COMMIT" else self.rollback()
-            return None
+        guarded = re.match(r"\s*IF\s+@@TRANCOUNT\s*>\s*0\s+(.*)$", statement, re.S | re.I)
+        if guarded:
+            return self.run_statement(guarded.group(1), params) if self.trancount else None
         if re.match(r"(BEGIN TRAN|BEGIN TRANSACTION)\b", upper):
             self.begin()
             return None
@@ -297,7 +301,12 @@ class Session:
         if self.implicit and self.trancount == 0 and (
                 first in ("INSERT", "UPDATE", "DELETE") or first == "SELECT" and " FROM " in upper):
             self.begin()
-        return self.query(self.translate(statement), params)
+        sql = self.translated.get(statement)
+        if sql is None:
+            sql = self.translate(statement)
+            if "@@" not in statement:
+                self.translated[statement] = sql
+        return self.query(sql, params)
 
     def set_option(self, upper):
         words = upper.split()
@@ -353,7 +362,7 @@ class Session:
         if name in ("sp_prepare", "sp_prepexec"):
             handle = self.next_handle
             self.next_handle += 1
-            self.prepared[handle] = (values[1] or "", values[2] or "")
+            self.prepared[handle] = (param_names(values[1] or ""), values[2] or "")
             outputs = [(params[0][0], handle)]
             if name == "sp_prepare":
                 return [], outputs
@@ -372,12 +381,13 @@ class Session:
         return [SqlError(2812, "Could not find stored procedure '%s'." % name)], []
 
     def execute_prepared(self, handle, values):
-        declaration, statement = self.prepared[handle]
-        return self.run_batch(statement, dict(zip(param_names(declaration), values)))
+        names, statement = self.prepared[handle]
+        return self.run_batch(statement, dict(zip(names, values)))
 
 
+@functools.lru_cache(maxsize=256)
 def param_names(declaration):
-    return [m.group(1) for m in re.finditer(r"@(\w+)\s+\w+", declaration)]
+    return tuple(m.group(1) for m in re.finditer(r"@(\w+)\s+\w+", declaration))
 
 
 def sql_server_error(text, sql):
@@ -431,6 +441,7 @@ class Reader:
         return self.pos >= len(self.data)
 
 
+@functools.lru_cache(maxsize=16)
 def code_page_of(collation):
     lcid = struct.unpack("<I", collation[:4])[0] & 0xFFFFF
     sort_id = collation[4]
@@ -485,7 +496,7 @@ def read_type(r):
         return "decimal(%d,%d)" % (precision, scale), decimal
     if t in (0xE7, 0xEF, 0xA7, 0xAF):
         size = r.u16()
-        collation = r.take(5)
+        collation = bytes(r.take(5))
         wide = t in (0xE7, 0xEF)
         cp = code_page_of(collation)
         name = {0xE7: "nvarchar", 0xEF: "nchar", 0xA7: "varchar", 0xAF: "char"}[t]
@@ -506,7 +517,7 @@ def read_type(r):
         return "varbinary(%d)" % size, binary
     if t in (0x63, 0x23, 0x22):
         r.u32()
-        collation = r.take(5) if t != 0x22 else b""
+        collation = bytes(r.take(5)) if t != 0x22 else b""
         cp = code_page_of(collation) if collation else None
 
         def long_value():
@@ -550,19 +561,30 @@ def decode_fixed(name, raw):
 def read_rpcs(payload):
     """The procedure calls of an RPC request: (name, [(param name, type, value)])."""
     r = Reader(payload)
+    data, end = payload, len(payload)
     calls = []
-    while not r.done():
+    while r.pos < end:
         length = r.u16()
         name = PROC_IDS.get(r.u16(), "proc") if length == 0xFFFF else r.ucs2(length)
         r.u16()  # option flags
         params = []
-        while not r.done() and r.data[r.pos] not in (0x80, 0xFF):
-            pname = r.ucs2(r.u8())
-            r.u8()  # status
+        while r.pos < end and data[r.pos] not in (0x80, 0xFF):
+            pos = r.pos
+            chars = data[pos]
+            pname = data[pos + 1:pos + 1 + 2 * chars].decode("utf-16-le")
+            pos += 2 + 2 * chars  # the name, then the status byte
+            if data[pos] == 0xE7:  # nvarchar, the most frequent: read here, fast
+                size, length = struct.unpack_from("<H5xH", data, pos + 1)
+                pos += 10
+                value = None if length == 0xFFFF else data[pos:pos + length].decode("utf-16-le")
+                r.pos = pos + (0 if length == 0xFFFF else length)
+                params.append((pname, "nvarchar(%d)" % (size // 2), value))
+                continue
+            r.pos = pos
             type_name, read_value = read_type(r)
             params.append((pname, type_name, read_value()))
         calls.append((name, params))
-        if not r.done():
+        if r.pos < end:
             r.u8()
     return calls
 
