@@ -88,8 +88,7 @@ QSqlDatabase& Database::connection() {
 }
 
 void Database::queueInsert(const std::shared_ptr<OdbcBatchInsert>& insert) {
-    if (std::find(m_queuedInserts.begin(), m_queuedInserts.end(), insert) ==
-        m_queuedInserts.end())
+    if (std::find(m_queuedInserts.begin(), m_queuedInserts.end(), insert) == m_queuedInserts.end())
         m_queuedInserts.push_back(insert);
 }
 

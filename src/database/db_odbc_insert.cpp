@@ -67,10 +67,10 @@ struct OdbcBatchInsert::Parameter {
 
     bool isText() const { return kind == Kind::Text || kind == Kind::Other; }
     void allocate(std::size_t rows, SQLULEN units);
-    bool fits(const std::vector<std::vector<QVariant>>& rows, std::size_t column,
-              std::size_t first, std::size_t count) const;
-    void fill(const std::vector<std::vector<QVariant>>& rows, std::size_t column,
-              std::size_t first, std::size_t count);
+    bool fits(const std::vector<std::vector<QVariant>>& rows, std::size_t column, std::size_t first,
+              std::size_t count) const;
+    void fill(const std::vector<std::vector<QVariant>>& rows, std::size_t column, std::size_t first,
+              std::size_t count);
     void putText(char* out, SQLLEN& indicator, const QString& text) const;
     SQLRETURN bind(SQLHSTMT statement, SQLUSMALLINT position);
 };
@@ -138,39 +138,25 @@ void OdbcBatchInsert::Parameter::fill(const std::vector<std::vector<QVariant>>& 
 }
 
 SQLRETURN OdbcBatchInsert::Parameter::bind(SQLHSTMT statement, SQLUSMALLINT position) {
-    SQLSMALLINT cType = SQL_C_WCHAR;
-    SQLSMALLINT sqlType = SQL_WVARCHAR;
-    SQLULEN size = SQLULEN(width / SQLLEN(sizeof(SQLWCHAR))) - 1;
-    SQLSMALLINT digits = 0;
-    switch (kind) {
-    case Kind::Integer:
-        cType = SQL_C_SBIGINT;
-        sqlType = SQL_BIGINT;
-        size = 19;
-        break;
-    case Kind::Number:
-        cType = SQL_C_DOUBLE;
-        sqlType = SQL_DOUBLE;
-        size = 15;
-        break;
-    case Kind::Boolean:
-        cType = SQL_C_BIT;
-        sqlType = SQL_BIT;
-        size = 1;
-        break;
-    case Kind::DateTime:
-        cType = SQL_C_TYPE_TIMESTAMP;
-        sqlType = SQL_TYPE_TIMESTAMP;
-        size = 23;
-        digits = 3;
-        break;
-    default:
-        if (size > kLongestNvarchar) // SQL Server's ntext
-            sqlType = SQL_WLONGVARCHAR;
-        break;
-    }
-    return SQLBindParameter(statement, position, SQL_PARAM_INPUT, cType, sqlType, size, digits,
-                            values.data(), width, indicators.data());
+    struct Binding {
+        SQLSMALLINT cType;
+        SQLSMALLINT sqlType;
+        SQLULEN size;
+        SQLSMALLINT digits;
+    };
+    Binding binding{SQL_C_WCHAR, SQL_WVARCHAR, SQLULEN(width / SQLLEN(sizeof(SQLWCHAR))) - 1, 0};
+    if (kind == Kind::Integer)
+        binding = {SQL_C_SBIGINT, SQL_BIGINT, 19, 0};
+    else if (kind == Kind::Number)
+        binding = {SQL_C_DOUBLE, SQL_DOUBLE, 15, 0};
+    else if (kind == Kind::Boolean)
+        binding = {SQL_C_BIT, SQL_BIT, 1, 0};
+    else if (kind == Kind::DateTime)
+        binding = {SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3};
+    else if (binding.size > kLongestNvarchar)
+        binding.sqlType = SQL_WLONGVARCHAR; // SQL Server's ntext
+    return SQLBindParameter(statement, position, SQL_PARAM_INPUT, binding.cType, binding.sqlType,
+                            binding.size, binding.digits, values.data(), width, indicators.data());
 }
 
 OdbcBatchInsert::OdbcBatchInsert(const QSqlDatabase& connection, const QString& statement,
@@ -261,9 +247,9 @@ void OdbcBatchInsert::send(std::size_t first, std::size_t count) {
     failed = failed || std::any_of(m_status.begin(), m_status.end(),
                                    [](unsigned short s) { return s == SQL_PARAM_ERROR; });
     if (failed)
-        fail(diagnosed.isEmpty() ? QCoreApplication::translate("kestrel::Database",
-                                                               "The rows were not inserted")
-                                 : diagnosed);
+        fail(diagnosed.isEmpty()
+                 ? QCoreApplication::translate("kestrel::Database", "The rows were not inserted")
+                 : diagnosed);
     SQLFreeStmt(statement, SQL_CLOSE);
 }
 

@@ -225,12 +225,11 @@ const QVariant& requireDateHeld(const ColumnInfo& column, const QString& text,
         return value;
     const QDate date = value.toDateTime().date();
     if (date < column.earliest || date > column.latest)
-        throw DatabaseError(QCoreApplication::translate(
-                                "kestrel::Database",
-                                "'%1' is outside the dates column '%2' can hold (%3 to %4)")
-                                .arg(text, column.name,
-                                     column.earliest.toString(QStringLiteral("yyyy-MM-dd")),
-                                     column.latest.toString(QStringLiteral("yyyy-MM-dd"))));
+        throw DatabaseError(
+            QCoreApplication::translate("kestrel::Database",
+                                        "'%1' is outside the dates column '%2' can hold (%3 to %4)")
+                .arg(text, column.name, column.earliest.toString(QStringLiteral("yyyy-MM-dd")),
+                     column.latest.toString(QStringLiteral("yyyy-MM-dd"))));
     return value;
 }
 

@@ -402,14 +402,13 @@ PreparedInsert& Query::Private::insertStatement() {
         names.append(quotedIdentifier(table->columns.at(column).name, dialect));
         marks.append(QStringLiteral("?"));
     }
-    const QString text = (guarded ? QStringLiteral("IF @@TRANCOUNT > 0 ") : QString()) +
-                         (columns.isEmpty()
-                             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
-                                   .arg(quotedIdentifier(table->name, dialect))
-                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(quotedIdentifier(table->name, dialect),
-                                        names.join(QLatin1Char(',')),
-                                        marks.join(QLatin1Char(','))));
+    const QString text =
+        (guarded ? QStringLiteral("IF @@TRANCOUNT > 0 ") : QString()) +
+        (columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES")
+                                 .arg(quotedIdentifier(table->name, dialect))
+                           : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                 .arg(quotedIdentifier(table->name, dialect),
+                                      names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
     if (dialect == Dialect::Sqlite)
         statement.direct =
             DirectInsert::prepare(database.connection(), text, database.connectionWorker());
@@ -417,8 +416,7 @@ PreparedInsert& Query::Private::insertStatement() {
         QList<ColumnInfo> written;
         for (const int column : columns)
             written.append(table->columns.at(column));
-        statement.batched =
-            std::make_shared<OdbcBatchInsert>(database.connection(), text, written);
+        statement.batched = std::make_shared<OdbcBatchInsert>(database.connection(), text, written);
     } else if (!statement.direct) {
         auto prepared = std::make_shared<QSqlQuery>(database.connection());
         prepared->setForwardOnly(true);

@@ -277,8 +277,10 @@ int systemAnsiCodePage() {
 }
 
 bool codePageHolds(const QString& text, int codePage) {
-    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    return codePage == 0 || ascii || decodeCodePage(encodeCodePage(text, codePage), codePage) == text;
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return codePage == 0 || ascii ||
+           decodeCodePage(encodeCodePage(text, codePage), codePage) == text;
 }
 
 } // namespace kestrel

@@ -3,9 +3,9 @@
 // afterwards must be identical, value for value and storage type for storage type.
 #include "odbc_test_support.h"
 
-#include "database_contents.h"
 #include "database/connection.h"
 #include "database/settings_file.h"
+#include "database_contents.h"
 #include "importers/importers.h"
 #include "run_fixture.h"
 #include "sqlite_script.h"
@@ -33,10 +33,7 @@ protected:
         if (!sqliteOdbcDriverAvailable())
             GTEST_SKIP() << "the SQLite3 ODBC driver is not registered";
         ASSERT_TRUE(m_dir.isValid());
-        const QDir source(sourceDir() + QStringLiteral("/templates"));
-        QDir(m_dir.path()).mkdir(QStringLiteral("templates"));
-        for (const QString& name : source.entryList({QStringLiteral("*.xls")}, QDir::Files))
-            ASSERT_TRUE(QFile::copy(source.filePath(name), templateFolder() + u'/' + name));
+        copySampleTemplates(sourceDir() + QStringLiteral("/templates"), templateFolder());
     }
 
     QString templateFolder() const { return m_dir.filePath(QStringLiteral("templates")); }
@@ -44,12 +41,7 @@ protected:
 
     // A branch database made by running the statements of the schema.
     void createDatabase(const QString& file, const QStringList& statements) {
-        onFile(file, [&statements](QSqlDatabase& connection) {
-            for (const QString& statement : statements) {
-                QSqlQuery query(connection);
-                ASSERT_TRUE(query.exec(statement)) << query.lastError().text().toStdString();
-            }
-        });
+        runStatements(file, statements);
     }
 
     // A folder with "Kestrel.ini" reaching file either way.

@@ -127,10 +127,7 @@ class SqlServerPath : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        const QDir source(sourceDir() + QStringLiteral("/templates"));
-        QDir(m_dir.path()).mkdir(QStringLiteral("templates"));
-        for (const QString& name : source.entryList({QStringLiteral("*.xls")}, QDir::Files))
-            ASSERT_TRUE(QFile::copy(source.filePath(name), templateFolder() + u'/' + name));
+        copySampleTemplates(sourceDir() + QStringLiteral("/templates"), templateFolder());
     }
 
     QString templateFolder() const { return m_dir.filePath(QStringLiteral("templates")); }
@@ -151,12 +148,7 @@ protected:
     // The embedded SQLite database made from the schema, and the settings that reach it.
     QString embeddedSettings(const QString& name, const QStringList& schema) const {
         const QString file = folder(name) + QStringLiteral("/branch.db");
-        onFile(file, [&schema](QSqlDatabase& connection) {
-            for (const QString& statement : schema) {
-                QSqlQuery query(connection);
-                ASSERT_TRUE(query.exec(statement)) << query.lastError().text().toStdString();
-            }
-        });
+        runStatements(file, schema);
         SettingsFile settings(settingsFilePath(folder(name)));
         settings.write(kSection, QStringLiteral("dbtype"), QStringLiteral("sqlite"));
         settings.write(kSection, QStringLiteral("dbname"), file);
@@ -205,7 +197,8 @@ TEST_F(SqlServerPath, EveryImportWritesTheRowsOfTheEmbeddedPath) {
         bool nvarchar;
     };
     for (const Case& test : {Case{kLatin1, true}, Case{kChinese, false}, Case{kChinese, true}}) {
-        const QString tag = test.collation + QString::fromUtf16(test.nvarchar ? u"-nvarchar" : u"-varchar");
+        const QString tag =
+            test.collation + QString::fromUtf16(test.nvarchar ? u"-nvarchar" : u"-varchar");
         SCOPED_TRACE(tag.toStdString());
         const QStringList schema = branchStatements(test.nvarchar) + fillerStatements();
         const QString embedded = embeddedSettings(tag + QStringLiteral("-embedded"), schema);
@@ -223,8 +216,8 @@ TEST_F(SqlServerPath, EveryImportWritesTheRowsOfTheEmbeddedPath) {
                 << servedRun.errors.join(u'\n').toStdString();
             EXPECT_EQ(servedRun.messages, embeddedRun.messages);
             EXPECT_EQ(servedRun.errors, embeddedRun.errors);
-            expected = importedContents(
-                QFileInfo(embedded).dir().filePath(QStringLiteral("branch.db")));
+            expected =
+                importedContents(QFileInfo(embedded).dir().filePath(QStringLiteral("branch.db")));
             const QStringList actual = importedContents(server->databaseFile());
             EXPECT_TRUE(expected == actual) << firstDifferences(expected, actual);
             EXPECT_GE(expectWholeBlocks(server->log()), 1);
@@ -333,8 +326,7 @@ TEST_F(SqlServerPath, ValuesAColumnCannotHoldStopTheImportBeforeAnythingIsWritte
         schema.replaceInStrings(QStringLiteral("EndDate datetime"),
                                 QStringLiteral("EndDate ") + test.endDateType);
         const std::unique_ptr<SqlServerStandIn> server =
-            startServer(QStringLiteral("limits-") + QString::number(test.column) +
-                            test.endDateType,
+            startServer(QStringLiteral("limits-") + QString::number(test.column) + test.endDateType,
                         kChinese, schema);
         ASSERT_TRUE(server->started());
         const QStringList before = contents(server->databaseFile());
@@ -361,7 +353,8 @@ TEST_F(SqlServerPath, IntegratedLoginWithoutKerberosSaysHowToLogInInstead) {
         startServer(QStringLiteral("integrated"), kChinese, branchStatements(false));
     ASSERT_TRUE(server->started());
     try {
-        openBranchDatabase(server->writeSettings(folder(QStringLiteral("nt")), QStringLiteral("NT")));
+        openBranchDatabase(
+            server->writeSettings(folder(QStringLiteral("nt")), QStringLiteral("NT")));
         ADD_FAILURE() << "integrated login without a Kerberos ticket connected";
     } catch (const DatabaseError& error) {
         EXPECT_TRUE(error.message().contains(QStringLiteral("Kerberos ticket")));

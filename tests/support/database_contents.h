@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -25,6 +27,24 @@ template <typename Work> inline void onFile(const QString& path, Work work) {
     QSqlDatabase::removeDatabase(name);
 }
 
+// Runs statements on an SQLite file (creating it), each of which must succeed.
+inline void runStatements(const QString& path, const QStringList& statements) {
+    onFile(path, [&statements](QSqlDatabase& connection) {
+        for (const QString& statement : statements) {
+            QSqlQuery query(connection);
+            ASSERT_TRUE(query.exec(statement)) << query.lastError().text().toStdString();
+        }
+    });
+}
+
+// Copies the sample templates of templates/ into a folder.
+inline void copySampleTemplates(const QString& sourceFolder, const QString& folder) {
+    const QDir source(sourceFolder);
+    QDir().mkpath(folder);
+    for (const QString& name : source.entryList({QStringLiteral("*.xls")}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(source.filePath(name), folder + u'/' + name));
+}
+
 // Every row of every table as "table #row: column=quote(value)", in row order. quote() shows
 // SQLite's storage class: 'text', 12, 12.5, NULL. A table named in only keeps the rows its
 // condition selects.
@@ -47,9 +67,8 @@ inline QStringList contents(const QString& path, const QHash<QString, QString>& 
                 quoted.append(QStringLiteral("quote(\"%1\")").arg(columnNames.back()));
             }
             QSqlQuery rows(connection);
-            const QString where = only.contains(table)
-                                      ? QStringLiteral(" WHERE ") + only.value(table)
-                                      : QString();
+            const QString where =
+                only.contains(table) ? QStringLiteral(" WHERE ") + only.value(table) : QString();
             EXPECT_TRUE(rows.exec(QStringLiteral("SELECT %1 FROM \"%2\"%3 ORDER BY rowid")
                                       .arg(quoted.join(QLatin1Char(',')), table, where)))
                 << rows.lastError().text().toStdString();

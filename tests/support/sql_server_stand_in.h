@@ -15,8 +15,8 @@ class SqlServerStandIn {
 public:
     struct Options {
         QString collation = QStringLiteral("Chinese_PRC_CI_AS"); // or SQL_Latin1_General_CP1_CI_AS
-        QStringList schema;  // SQLite statements with SQL Server's type names
-        double delayMs = 0;  // a wait before each answer, standing for a network
+        QStringList schema; // SQLite statements with SQL Server's type names
+        double delayMs = 0; // a wait before each answer, standing for a network
     };
 
     // Files go to folder. started() tells whether it listens; why not is in failure().
