@@ -31,7 +31,13 @@ sqlite3 "$work/base.db" <"$work/schema.sql"
 printf '[Kestrel]\ndbtype=sqlite\ndbname=branch.db\n' >"$work/embedded/Kestrel.ini"
 
 server_pid=
-stop_server() { [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null; server_pid=; }
+stop_server() {
+    if [[ -n $server_pid ]]; then
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    server_pid=
+}
 trap stop_server EXIT
 
 start_server() { # a fresh copy of the branch behind the stand-in; Kestrel.ini reaching it

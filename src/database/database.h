@@ -112,7 +112,8 @@ private:
 // close, set statement, open, next, locate, append, field write, post, field read, execute.
 //
 // Opening a select makes its result available with a current row (the first). A result larger
-// than a page is read a page at a time as the current row moves; locate() searches an index of
+// than a page is read a page at a time as the current row moves (on SQL Server: whole, when its
+// rows are first asked for; every result there is read to its end); locate() searches an index of
 // the column (letter case folded, built once per open by a select of that column alone) and
 // reads a found row by its value. On such a result recNo() after a locate may count rows in the
 // order of the database's index of that column. A posted row counts as part of the result, so a

@@ -189,8 +189,8 @@ void Query::Private::loadFirstPage() {
 
 // SQL Server: every result is read to its end (a result left unread is cancelled, and a cancel
 // rolls back the open transaction), and a select runs no second time to reach later rows (its
-// order is not promised). A small result is held whole; of a larger one only its fields, until
-// its rows are asked for; a search reads the searched column alone.
+// order is not promised). A small result is held whole; of a larger one only its fields until
+// its rows are asked for, then all of them at once; a search reads the searched column alone.
 void Query::Private::loadSqlServerResult() {
     baseCount = reader().rowCount();
     window.clear();
@@ -231,8 +231,8 @@ const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
     }
     if (ordinal >= windowStart && ordinal < windowStart + static_cast<qsizetype>(window.size()))
         return window[static_cast<std::size_t>(ordinal - windowStart)];
-    if (database.dialect() == Dialect::SqlServer && window.empty()) {
-        window = reader().all().rows; // once, whole
+    if (database.dialect() == Dialect::SqlServer) { // read whole, never a part
+        window = reader().all().rows;
         windowStart = 0;
         if (ordinal < static_cast<qsizetype>(window.size()))
             return window[static_cast<std::size_t>(ordinal)];
