@@ -1,5 +1,7 @@
 #include "cli_fixture.h"
 
+#include "database_contents.h"
+
 #include "sqlite_script.h"
 #include "test_paths.h"
 
@@ -19,15 +21,7 @@ namespace {
 
 // A connection of its own for one statement, closed again so that the tool runs alone.
 template <typename Work> void withDatabase(const QString& path, Work work) {
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        connection.setDatabaseName(path);
-        ASSERT_TRUE(connection.open()) << connection.lastError().text().toStdString();
-        work(connection);
-        connection.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    onFile(path, work);
 }
 
 QVariant firstValue(const QString& path, const QString& select) {
