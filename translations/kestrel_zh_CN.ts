@@ -99,6 +99,22 @@
         <source>A setting must be a single line: %1</source>
         <translation>设置值只能是一行：%1</translation>
     </message>
+    <message>
+        <source>Integrated login (LinkMode=NT) failed. Outside Windows it needs a Kerberos ticket of the user running the tool (kinit) and the server registered under its name (an SPN such as MSSQLSvc/host.domain:1433, reached by that DNS name). To use a SQL Server login instead, remove LinkMode=NT from Kestrel.ini and set dbUserID and dbPassword. (%1)</source>
+        <translation>集成登录（LinkMode=NT）失败。在 Windows 以外，它需要运行本工具的用户持有 Kerberos 票据（kinit），并且服务器以其名称注册（如 MSSQLSvc/host.domain:1433 这样的 SPN，并通过该 DNS 名称访问）。若改用 SQL Server 登录，请从 Kestrel.ini 中删除 LinkMode=NT，并设置 dbUserID 和 dbPassword。(%1)</translation>
+    </message>
+    <message>
+        <source>The rows were not inserted</source>
+        <translation>这些行未能插入</translation>
+    </message>
+    <message>
+        <source>The text &apos;%1&apos; has characters that column &apos;%2&apos; (code page %3) cannot hold</source>
+        <translation>文本“%1”含有列“%2”（代码页 %3）无法保存的字符</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is outside the dates column &apos;%2&apos; can hold (%3 to %4)</source>
+        <translation>“%1”超出了列“%2”能保存的日期范围（%3 至 %4）</translation>
+    </message>
 </context>
 <context>
     <name>Run</name>
@@ -125,6 +141,14 @@
     <message>
         <source>Field %1 has not been written in this row yet</source>
         <translation>字段 %1 在本行中尚未写入</translation>
+    </message>
+    <message>
+        <source>Row %1: column %2 cannot hold the date %3 (it holds %4 to %5)</source>
+        <translation>第%1行：列 %2 无法保存日期 %3（可保存 %4 至 %5）</translation>
+    </message>
+    <message>
+        <source>Row %1: column %2 cannot hold the text &quot;%3&quot;: code page %4 lacks some of its characters</source>
+        <translation>第%1行：列 %2 无法保存文本“%3”：代码页 %4 缺少其中的部分字符</translation>
     </message>
 </context>
 <context>

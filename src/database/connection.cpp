@@ -98,7 +98,7 @@ std::unique_ptr<Database> openSqlite(const QString& settingsPath,
 DatabaseError integratedLoginFailure(const QString& message) {
     return DatabaseError(
         QCoreApplication::translate(
-            "kestrel::Database",
+            "Database",
             "Integrated login (LinkMode=NT) failed. Outside Windows it needs a Kerberos ticket "
             "of the user running the tool (kinit) and the server registered under its name "
             "(an SPN such as MSSQLSvc/host.domain:1433, reached by that DNS name). To use a SQL "

@@ -248,7 +248,7 @@ void OdbcBatchInsert::send(std::size_t first, std::size_t count) {
                                    [](unsigned short s) { return s == SQL_PARAM_ERROR; });
     if (failed)
         fail(diagnosed.isEmpty()
-                 ? QCoreApplication::translate("kestrel::Database", "The rows were not inserted")
+                 ? QCoreApplication::translate("Database", "The rows were not inserted")
                  : diagnosed);
     SQLFreeStmt(statement, SQL_CLOSE);
 }

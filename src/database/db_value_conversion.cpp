@@ -211,7 +211,7 @@ DatabaseError invalidValue(const QString& text, const ColumnInfo& column) {
 void requireCodePageHolds(const ColumnInfo& column, const QString& text) {
     if (column.codePage != 0 && !isAscii(text) && !codePageHolds(text, column.codePage))
         throw DatabaseError(QCoreApplication::translate(
-                                "kestrel::Database",
+                                "Database",
                                 "The text '%1' has characters that column '%2' (code page %3) "
                                 "cannot hold")
                                 .arg(text, column.name)
@@ -226,7 +226,7 @@ const QVariant& requireDateHeld(const ColumnInfo& column, const QString& text,
     const QDate date = value.toDateTime().date();
     if (date < column.earliest || date > column.latest)
         throw DatabaseError(
-            QCoreApplication::translate("kestrel::Database",
+            QCoreApplication::translate("Database",
                                         "'%1' is outside the dates column '%2' can hold (%3 to %4)")
                 .arg(text, column.name, column.earliest.toString(QStringLiteral("yyyy-MM-dd")),
                      column.latest.toString(QStringLiteral("yyyy-MM-dd"))));

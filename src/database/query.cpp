@@ -236,7 +236,9 @@ const ResultRow& Query::Private::rowAt(qsizetype ordinal) {
         windowStart = 0;
         if (ordinal < static_cast<qsizetype>(window.size()))
             return window[static_cast<std::size_t>(ordinal)];
-        throw DatabaseError(QStringLiteral("Row %1 is no longer in the result").arg(ordinal + 1));
+        throw DatabaseError(
+            QCoreApplication::translate("Database", "Row %1 is no longer in the result")
+                .arg(ordinal + 1));
     }
     ResultPage page = reader().page(ordinal, kPageRows);
     window = std::move(page.rows);

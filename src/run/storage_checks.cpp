@@ -91,7 +91,7 @@ QString StorageChecks::dateProblem(const Target& target, const QString& text, in
         return QString();
     if (!target.dateTail.isEmpty())
         return rowMessage(row, target.dateTail);
-    return QCoreApplication::translate("kestrel::Import",
+    return QCoreApplication::translate("Run",
                                        "Row %1: column %2 cannot hold the date %3 (it holds %4 "
                                        "to %5)")
         .arg(row)
@@ -110,7 +110,7 @@ QString StorageChecks::problem(const Workbook& book, int sheet, int row,
             if (!problem.isEmpty())
                 return problem;
         } else if (!codePageHolds(text, target.column.codePage)) {
-            return QCoreApplication::translate("kestrel::Import",
+            return QCoreApplication::translate("Run",
                                                "Row %1: column %2 cannot hold the text \"%3\": "
                                                "code page %4 lacks some of its characters")
                 .arg(row)
