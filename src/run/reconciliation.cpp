@@ -254,7 +254,8 @@ void fillKeys(Database& database, const ReconciliationInstance& instance, const 
 void giveKeyToName(Database& database, const ReconciliationInstance& instance, const QString& key,
                    const QString& rowsName) {
     for (const FollowUpTemplate& followUp : instance.followUps)
-        database.execute(followUpStatement(followUp, key, rowsName));
+        database.execute(
+            followUpStatement(followUp, key, rowsName, database.dialect() == Dialect::SqlServer));
 }
 
 bool listed(const QList<ReconciledCategory>& categories, const QString& key) {
