@@ -14,7 +14,7 @@ packages=(
     fonts-wqy-microhei
     googletest libgtest-dev
     sqlite3 libsqlite3-dev python3 python3-xlwt python3-xlrd libfreexl-dev time
-    liborcus-dev libixion-dev python3-openpyxl python3-odf
+    zlib1g-dev python3-openpyxl python3-odf
     clang-14 libclang-rt-14-dev
     # the window's tests and its benchmark under a window manager, clicked with the mouse
     xvfb xauth openbox xdotool python3-xlib

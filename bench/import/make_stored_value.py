@@ -1,16 +1,15 @@
 #!/usr/bin/python3
 """Writes a stored-value card template of many rows for the import benchmark.
 
-Usage: make_stored_value.py OUTPUT.xls [ROWS]   (default 65000 rows below the header)
+Usage: make_stored_value.py OUTPUT.xls|OUTPUT.xlsx [ROWS]   (default 65000 rows below the header)
 
 Rows are varied the way a real branch's data is: a few card types, unique chip numbers stored as
 text, some empty cells that the checking pass fills with defaults, money and points as numbers,
-dates as text.
+dates as text. An .xls (python3-xlwt) holds at most 65,535 rows below its header; an .xlsx is
+written by python3-openpyxl's write-only mode, as a branch's export would be, up to 1,048,575.
 """
 
 import sys
-
-import xlwt
 
 CARD_TYPES = ["金卡", "银卡", "钻石卡", "普通卡", "贵宾卡"]
 SURNAMES = "王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗"
@@ -52,12 +51,20 @@ def row_values(index):
     ]
 
 
-def main():
-    if len(sys.argv) < 2:
-        sys.exit("usage: make_stored_value.py OUTPUT.xls [ROWS]")
-    rows = int(sys.argv[2]) if len(sys.argv) > 2 else 65000
-    if rows > 65535:
-        sys.exit("an .xls worksheet holds at most 65535 rows below its header")
+def write_xlsx(path, rows):
+    import openpyxl
+
+    book = openpyxl.Workbook(write_only=True)
+    sheet = book.create_sheet("充值卡")
+    sheet.append(TITLES)
+    for index in range(rows):
+        sheet.append(row_values(index))
+    book.save(path)
+
+
+def write_xls(path, rows):
+    import xlwt
+
     book = xlwt.Workbook(encoding="utf-8")
     sheet = book.add_sheet("充值卡")
     text = xlwt.easyxf(num_format_str="@")
@@ -73,7 +80,21 @@ def main():
                 sheet.write(index + 1, column, value, text)
         if index % 1000 == 999:
             sheet.flush_row_data()
-    book.save(sys.argv[1])
+    book.save(path)
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit("usage: make_stored_value.py OUTPUT.xls|OUTPUT.xlsx [ROWS]")
+    path = sys.argv[1]
+    rows = int(sys.argv[2]) if len(sys.argv) > 2 else 65000
+    xlsx = path.lower().endswith(".xlsx")
+    if rows > (1048575 if xlsx else 65535):
+        sys.exit("a worksheet holds at most %d rows below its header" % (1048575 if xlsx else 65535))
+    if xlsx:
+        write_xlsx(path, rows)
+    else:
+        write_xls(path, rows)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include "workbook/package/package_zip.h"
 #include "workbook/workbook.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,8 @@
 namespace kestrel {
 namespace {
 
-// As for .xls: larger than any template; bounds the memory a wrong file can take.
+// As the .xls reader's: larger than any .xls template; bounds what is read to tell why an OLE2
+// file was refused.
 constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
 
 // An Office Open XML file saved with a password is an OLE2 compound file holding the
@@ -51,11 +53,10 @@ WorkbookError workbookOpenError(const QString& path, const QString& reason) {
 
 std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name) {
     if (package::looksLikeZip(bytes)) {
-        if (bytes.size() > kMaxFileSize)
-            throw workbookOpenError(
-                name, QCoreApplication::translate(
-                          "Workbook", "The file is too large to be a template workbook"));
-        return package::openPackageWorkbook(bytes, name);
+        QByteArray shared = bytes; // the buffer reads the same bytes, not a copy
+        QBuffer buffer(&shared);
+        buffer.open(QIODevice::ReadOnly);
+        return package::openPackageWorkbook(buffer, name);
     }
     return openNonPackage(
         name, [&] { return openXlsWorkbookFromBytes(bytes, name); }, [&] { return bytes; });
@@ -79,17 +80,8 @@ std::unique_ptr<Workbook> openWorkbook(const QString& path) {
         return openNonPackage(
             path, [&] { return openXlsWorkbook(path); }, bytes);
     }
-    if (info.size() > kMaxFileSize)
-        throw workbookOpenError(
-            path, QCoreApplication::translate("Workbook",
-                                              "The file is too large to be a template workbook"));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw workbookOpenError(
-            path, QCoreApplication::translate("Workbook", "The file cannot be read (%1)")
-                      .arg(file.errorString()));
-    }
-    return package::openPackageWorkbook(bytes, path);
+    // A package is read part by part from the file, whatever its size.
+    return package::openPackageWorkbook(file, path);
 }
 
 } // namespace kestrel

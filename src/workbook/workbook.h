@@ -83,8 +83,8 @@ public:
 
 // Opens a template workbook by its content, whatever its name: an OLE2 compound file as .xls
 // (below), a ZIP package holding an Office Open XML workbook (.xlsx, .xlsm) or an OpenDocument
-// spreadsheet (.ods) through liborcus. Anything else is refused as the .xls reader refuses it.
-// Throws WorkbookError, in Chinese, naming the file and what is wrong with it.
+// spreadsheet (.ods), streamed part by part. Anything else is refused as the .xls reader
+// refuses it. Throws WorkbookError, in Chinese, naming the file and what is wrong with it.
 std::unique_ptr<Workbook> openWorkbook(const QString& path);
 // The same from the file's bytes already in memory; name is used in error messages.
 std::unique_ptr<Workbook> openWorkbookFromBytes(const QByteArray& bytes, const QString& name);

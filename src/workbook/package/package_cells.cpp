@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numeric>
 
 namespace kestrel::package {
 namespace {
@@ -78,70 +79,105 @@ bool parseDecimal(std::string_view text, double& value) {
     return first != last && error == std::errc() && end == last && std::isfinite(value);
 }
 
-void PackageSheet::finish() {
-    const auto before = [](const PackageCell& a, const PackageCell& b) {
-        return a.row != b.row ? a.row < b.row : a.column < b.column;
-    };
-    const auto notAfter = [&](const PackageCell& a, const PackageCell& b) { return !before(a, b); };
-    // Writers store cells in order; only a file that does not needs sorting.
-    if (std::adjacent_find(cells.begin(), cells.end(), notAfter) != cells.end()) {
-        std::stable_sort(cells.begin(), cells.end(), before);
-        // Of two cells for one place, the later one (last after the stable sort) wins.
-        std::vector<PackageCell> unique;
-        unique.reserve(cells.size());
-        for (const PackageCell& cell : cells) {
-            if (!unique.empty() && !before(unique.back(), cell))
-                unique.back() = cell;
-            else
-                unique.push_back(cell);
+std::size_t PackedCells::find(std::uint32_t row, int column) const {
+    std::size_t first = rowBegin(row);
+    std::size_t last = rowEnd(row);
+    while (first < last) {
+        const std::size_t middle = first + (last - first) / 2;
+        if ((m_tags[middle] & kColumnMask) < column)
+            first = middle + 1;
+        else
+            last = middle;
+    }
+    return first < rowEnd(row) && (m_tags[first] & kColumnMask) == column ? first : kNone;
+}
+
+void PackedCells::startRowsUpTo(std::uint32_t row, std::size_t firstCell) {
+    while (m_rowStart.size() <= row)
+        m_rowStart.push_back(std::uint32_t(firstCell));
+}
+
+void PackedCells::add(std::uint32_t row, int column, Kind kind, double value) {
+    if (m_ordered) {
+        if (m_rowStart.empty() || row >= m_rowStart.size()) {
+            startRowsUpTo(row, size());
+        } else if (row + 1 < m_rowStart.size() || column <= m_lastColumn) {
+            // Out of order: from here on each cell's row is kept, for finish() to sort by.
+            m_ordered = false;
+            m_rows.resize(size());
+            for (std::uint32_t r = 0; r < m_rowStart.size(); ++r) {
+                const std::size_t end = r + 1 < m_rowStart.size() ? m_rowStart[r + 1] : size();
+                std::fill(m_rows.begin() + m_rowStart[r], m_rows.begin() + std::ptrdiff_t(end), r);
+            }
         }
-        cells = std::move(unique);
+        m_lastColumn = column;
     }
-    cells.shrink_to_fit();
-    const std::uint32_t rows = cells.empty() ? 0 : cells.back().row + 1;
-    rowStart.assign(rows + 1, 0);
-    std::size_t next = 0;
-    for (std::uint32_t row = 0; row <= rows; ++row) {
-        while (next < cells.size() && cells[next].row < row)
-            ++next;
-        rowStart[row] = std::uint32_t(next);
-    }
+    if (!m_ordered)
+        m_rows.push_back(row);
+    m_tags.push_back(std::uint16_t(column | kind << kKindShift));
+    m_values.push_back(value);
 }
 
-const PackageCell* PackageSheet::find(int row, int column) const {
-    if (row < 0 || std::size_t(row) + 1 >= rowStart.size())
-        return nullptr;
-    const auto first = cells.begin() + rowStart[std::size_t(row)];
-    const auto last = cells.begin() + rowStart[std::size_t(row) + 1];
-    const auto it = std::lower_bound(
-        first, last, column, [](const PackageCell& cell, int c) { return cell.column < c; });
-    return it != last && it->column == column ? &*it : nullptr;
+void PackedCells::finish() {
+    if (!m_ordered)
+        sortCells();
+    m_rowStart.push_back(std::uint32_t(size()));
+    m_rowStart.shrink_to_fit();
 }
 
-PackageCell& SheetBuilder::add(int row, int column, PackageCell::Kind kind) {
-    if (row < 0 || row >= kMaxRows || column < 0 || column >= kMaxColumns)
-        throw PackageError{Fault::Damaged, {}};
-    if (++m_cellCount > kMaxCells)
+void PackedCells::sortCells() {
+    const auto columnOf = [&](std::uint32_t i) { return m_tags[i] & kColumnMask; };
+    std::vector<std::uint32_t> order(size());
+    std::iota(order.begin(), order.end(), 0u);
+    const auto before = [&](std::uint32_t a, std::uint32_t b) {
+        return m_rows[a] != m_rows[b] ? m_rows[a] < m_rows[b] : columnOf(a) < columnOf(b);
+    };
+    std::stable_sort(order.begin(), order.end(), before);
+    BlockArray<std::uint16_t> tags;
+    BlockArray<double> values;
+    m_rowStart.clear();
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const std::uint32_t i = order[k];
+        if (k + 1 < order.size() && !before(i, order[k + 1]))
+            continue; // the later cell for the same place wins
+        startRowsUpTo(m_rows[i], values.size());
+        tags.push_back(m_tags[i]);
+        values.push_back(m_values[i]);
+    }
+    m_tags = std::move(tags);
+    m_values = std::move(values);
+    m_rows = {};
+    m_ordered = true;
+}
+
+void ParsedPackage::checkKept() const {
+    if (cellCount * PackedCells::kCellBytes + strings.bytes() > kMaxKeptBytes)
         throw PackageError{Fault::TooLarge, {}};
-    noteRow(row);
-    PackageCell cell;
-    cell.row = std::uint32_t(row);
-    cell.column = std::uint16_t(column);
-    cell.kind = kind;
-    m_sheet.cells.push_back(cell);
-    return m_sheet.cells.back();
 }
 
-void SheetBuilder::addNumber(int row, int column, PackageCell::Kind kind, double value) {
-    add(row, column, kind).number = value;
+void SheetBuilder::add(int row, int column, PackedCells::Kind kind, double value) {
+    if (column < 0 || column >= kMaxColumns)
+        throw PackageError{Fault::Damaged, {}};
+    noteRow(row);
+    m_sheet.cells.add(std::uint32_t(row), column, kind, value);
+    ++m_book.cellCount;
+    m_book.checkKept();
+}
+
+void SheetBuilder::addNumber(int row, int column, PackedCells::Kind kind, double value) {
+    add(row, column, kind, value);
 }
 
 void SheetBuilder::addText(int row, int column, std::uint32_t index) {
-    add(row, column, PackageCell::Text).number = index;
+    add(row, column, PackedCells::Coded, PackedCells::text(index));
 }
 
-void SheetBuilder::addCode(int row, int column, PackageCell::Kind kind, std::uint8_t code) {
-    add(row, column, kind).code = code;
+void SheetBuilder::addBoolean(int row, int column, bool value) {
+    add(row, column, PackedCells::Coded, PackedCells::boolean(value));
+}
+
+void SheetBuilder::addError(int row, int column, std::uint8_t code) {
+    add(row, column, PackedCells::Coded, PackedCells::error(code));
 }
 
 void SheetBuilder::noteRow(int row) {
@@ -190,29 +226,53 @@ bool calendarDaysOf(std::string_view text, double& days) {
     return true;
 }
 
-CellValue cellValueOf(const PackageCell& cell, const ParsedPackage& book) {
+namespace {
+
+void fillDateTime(const CellValue& value, CellView& view) {
+    view.type = value.type; // a serial no date can show stays a number
+    view.number = value.number;
+    view.date = value.date;
+    view.time = value.time;
+}
+
+// Days since 1899-12-30 to the second, as the spreadsheet shows them.
+CellValue calendarValue(double days) {
+    const double seconds = std::round(days * 86400.0);
+    const double whole = std::floor(seconds / 86400.0);
+    const QDate date = kDayZero.addDays(qint64(whole));
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return CellValue::fromNumber(days);
+    return CellValue::fromDateTime(date, QTime(0, 0).addSecs(int(seconds - whole * 86400.0)));
+}
+
+} // namespace
+
+void fillView(const PackedCells::Cell& cell, const ParsedPackage& book, CellView& view) {
+    view.column = cell.column + 1;
     switch (cell.kind) {
-    case PackageCell::Number:
-        return CellValue::fromNumber(cell.number);
-    case PackageCell::Serial:
-        return dateTimeFromSerial(cell.number, book.date1904);
-    case PackageCell::Calendar: {
-        // To the second, as the spreadsheet shows it.
-        const double seconds = std::round(cell.number * 86400.0);
-        const double days = std::floor(seconds / 86400.0);
-        const QDate date = kDayZero.addDays(qint64(days));
-        if (!date.isValid() || date.year() < 1 || date.year() > 9999)
-            return CellValue::fromNumber(cell.number);
-        return CellValue::fromDateTime(date, QTime(0, 0).addSecs(int(seconds - days * 86400.0)));
+    case PackedCells::Number:
+        view.type = CellValue::Type::Number;
+        view.number = cell.value;
+        return;
+    case PackedCells::Serial:
+        fillDateTime(dateTimeFromSerial(cell.value, book.date1904), view);
+        return;
+    case PackedCells::Calendar:
+        fillDateTime(calendarValue(cell.value), view);
+        return;
+    case PackedCells::Coded:
+        break;
     }
-    case PackageCell::Text:
-        return CellValue::fromText(book.strings[cell.textIndex()]);
-    case PackageCell::Boolean:
-        return CellValue::fromBoolean(cell.code != 0);
-    case PackageCell::Error:
-        return CellValue::fromError(cell.code);
+    if (cell.value >= 0.0) {
+        view.type = CellValue::Type::Text;
+        view.text = book.strings.at(std::uint32_t(cell.value));
+    } else if (cell.value > -256.0) {
+        view.type = CellValue::Type::Boolean;
+        view.boolean = cell.value == PackedCells::boolean(true);
+    } else {
+        view.type = CellValue::Type::Error;
+        view.errorCode = std::uint8_t(-256.0 - cell.value);
     }
-    return CellValue::blank();
 }
 
 } // namespace kestrel::package

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -75,17 +76,40 @@ struct PendingCell {
     std::uint32_t textIndex = UINT32_MAX; // once stored: shared by the copies of a repeated row
 };
 
+// Pictures, shapes and notes anchored inside a cell's paragraph: their own paragraphs are not
+// the cell's text.
+bool isAnchoredObject(std::string_view name) {
+    static constexpr std::string_view objects[] = {"annotation",
+                                                   "frame",
+                                                   "custom-shape",
+                                                   "rect",
+                                                   "line",
+                                                   "polyline",
+                                                   "polygon",
+                                                   "path",
+                                                   "circle",
+                                                   "ellipse",
+                                                   "g",
+                                                   "connector",
+                                                   "caption",
+                                                   "measure",
+                                                   "control",
+                                                   "regular-polygon",
+                                                   "page-thumbnail",
+                                                   "scene"};
+    return std::find(std::begin(objects), std::end(objects), name) != std::end(objects);
+}
+
 class ContentReader : public XmlEvents {
 public:
-    ContentReader(ParsedPackage& book, std::size_t& cellCount)
-        : m_book(book), m_cellCount(cellCount) {}
+    explicit ContentReader(ParsedPackage& book) : m_book(book) {}
 
     void start(std::string_view name, const XmlAttributes& a) override {
         if (m_skipDepth > 0) {
             ++m_skipDepth;
-            return;
-        }
-        if (name == "annotation" || name == "dde-links" || name == "shapes") {
+        } else if (m_inCell) {
+            startInCell(name, a);
+        } else if (name == "annotation" || name == "dde-links" || name == "shapes") {
             m_skipDepth = 1; // comments and embedded objects are not cell text
         } else if (name == "table" && !m_sheet) {
             startTable(a);
@@ -97,34 +121,33 @@ public:
             m_rowCells.clear();
         } else if (name == "table-cell" || name == "covered-table-cell") {
             startCell(a);
-        } else if (m_inCell) {
-            startInCell(name, a);
         }
     }
 
     void end(std::string_view name) override {
         if (m_skipDepth > 0) {
             --m_skipDepth;
+        } else if (m_inParagraph) {
+            if (m_paragraphInner > 0)
+                --m_paragraphInner; // a span, a link, a field
+            else
+                m_inParagraph = false;
+        } else if (m_inCell) {
+            endCell(); // the only element of a cell not skipped is a paragraph
+        } else if (!m_sheet) {
             return;
-        }
-        if (!m_sheet)
-            return;
-        if (name == "table") {
-            m_sheet->finish();
+        } else if (name == "table") {
+            m_builder->finish();
             m_sheet = nullptr;
             m_builder.reset();
         } else if (name == "table-row") {
             endRow();
-        } else if (name == "table-cell" || name == "covered-table-cell") {
-            endCell();
-        } else if (name == "p" && m_inCell) {
-            --m_paragraphDepth;
         }
     }
 
     void text(std::string_view value) override {
-        if (m_skipDepth == 0 && m_inCell && m_paragraphDepth > 0 && !m_cell.hasStringValue)
-            m_cell.text += value;
+        if (m_skipDepth == 0 && m_inParagraph && !m_cell.hasStringValue)
+            appendPiece(m_cell.text, value);
     }
 
 private:
@@ -132,14 +155,13 @@ private:
         PackageSheet& sheet = m_book.worksheets.emplace_back();
         sheet.name = QString::fromUtf8(a.get("name").data(), qsizetype(a.get("name").size()));
         m_sheet = &sheet;
-        m_builder.emplace(sheet, m_cellCount);
+        m_builder.emplace(sheet, m_book);
         m_row = 0;
     }
 
     void startCell(const XmlAttributes& a) {
         m_inCell = true;
         m_paragraphs = 0;
-        m_paragraphDepth = 0;
         m_cellRepeat = repeatCount(a.get("number-columns-repeated"));
         m_cell = PendingCell();
         const std::string_view type = a.get("value-type");
@@ -165,7 +187,7 @@ private:
         } else if (type == "string") {
             m_cell.type = PendingCell::Type::Text;
             if (a.has("string-value")) {
-                m_cell.text = a.get("string-value");
+                appendPiece(m_cell.text, a.get("string-value"));
                 m_cell.hasStringValue = true;
             }
         } else if (a.has("formula")) {
@@ -173,26 +195,50 @@ private:
         }
     }
 
+    // The cell's own paragraphs give its text; whatever else is anchored in the cell (a
+    // picture, a shape, a note) is skipped with its paragraphs.
     void startInCell(std::string_view name, const XmlAttributes& a) {
-        if (name == "p") {
-            if (m_paragraphs++ > 0 && !m_cell.hasStringValue)
-                m_cell.text += '\n';
-            ++m_paragraphDepth;
-        } else if (m_paragraphDepth == 0 || m_cell.hasStringValue) {
+        if (!m_inParagraph) {
+            startInCellOnly(name);
             return;
-        } else if (name == "s") {
-            m_cell.text.append(std::size_t(std::min(repeatCount(a.get("c")), 1024)), ' ');
-        } else if (name == "tab") {
-            m_cell.text += '\t';
-        } else if (name == "line-break") {
-            m_cell.text += '\n';
         }
+        if (isAnchoredObject(name)) {
+            m_skipDepth = 1;
+            return;
+        }
+        ++m_paragraphInner;
+        if (m_cell.hasStringValue)
+            return;
+        if (name == "s") {
+            appendPiece(m_cell.text,
+                        std::string(std::size_t(std::min(repeatCount(a.get("c")), 1024)), ' '));
+        } else if (name == "tab") {
+            appendPiece(m_cell.text, "\t");
+        } else if (name == "line-break") {
+            appendPiece(m_cell.text, "\n");
+        }
+    }
+
+    // A direct child of the cell: one of its paragraphs, or something anchored in it.
+    void startInCellOnly(std::string_view name) {
+        if (name != "p") {
+            m_skipDepth = 1;
+            return;
+        }
+        if (m_paragraphs++ > 0 && !m_cell.hasStringValue)
+            appendPiece(m_cell.text, "\n");
+        m_inParagraph = true;
+        m_paragraphInner = 0;
     }
 
     void endCell() {
         m_inCell = false;
         if (m_cell.type == PendingCell::Type::None && m_paragraphs > 0)
             m_cell.type = PendingCell::Type::Text; // text without a declared type
+        // LibreOffice saves a formula whose result is the empty text with an empty paragraph
+        // and no value type; one whose paragraph holds text keeps no result it can be sure of.
+        if (m_cell.type == PendingCell::Type::NoResult && m_paragraphs == 1 && m_cell.text.empty())
+            m_cell.type = PendingCell::Type::Text;
         if (m_cell.type != PendingCell::Type::None && m_column < kMaxColumns) {
             const int count = std::min(m_cellRepeat, kMaxColumns - m_column);
             for (int i = 0; i < count; ++i)
@@ -217,23 +263,23 @@ private:
         SheetBuilder& builder = *m_builder;
         switch (cell.type) {
         case PendingCell::Type::Number:
-            builder.addNumber(row, column, PackageCell::Number, cell.number);
+            builder.addNumber(row, column, PackedCells::Number, cell.number);
             break;
         case PendingCell::Type::Date:
         case PendingCell::Type::Time:
-            builder.addNumber(row, column, PackageCell::Calendar, cell.number);
+            builder.addNumber(row, column, PackedCells::Calendar, cell.number);
             break;
         case PendingCell::Type::Boolean:
-            builder.addCode(row, column, PackageCell::Boolean, cell.boolean ? 1 : 0);
+            builder.addBoolean(row, column, cell.boolean);
             break;
         case PendingCell::Type::Text:
             builder.addText(row, column, textIndex(cell));
             break;
         case PendingCell::Type::Error:
-            builder.addCode(row, column, PackageCell::Error, errorCodeOf(cell.text));
+            builder.addError(row, column, errorCodeOf(cell.text));
             break;
         case PendingCell::Type::NoResult:
-            builder.addCode(row, column, PackageCell::Error, kNoFormulaResult);
+            builder.addError(row, column, kNoFormulaResult);
             break;
         case PendingCell::Type::None:
             break;
@@ -242,14 +288,13 @@ private:
 
     std::uint32_t textIndex(PendingCell& cell) {
         if (cell.textIndex == UINT32_MAX) {
-            m_book.strings.push_back(QString::fromStdString(cell.text));
-            cell.textIndex = std::uint32_t(m_book.strings.size() - 1);
+            m_book.strings.appendUtf8(cell.text);
+            cell.textIndex = m_book.strings.addRepeated();
         }
         return cell.textIndex;
     }
 
     ParsedPackage& m_book;
-    std::size_t& m_cellCount;
     PackageSheet* m_sheet = nullptr;
     std::optional<SheetBuilder> m_builder;
     int m_row = 0;
@@ -257,11 +302,22 @@ private:
     int m_rowRepeat = 1;
     int m_cellRepeat = 1;
     bool m_inCell = false;
+    bool m_inParagraph = false;
+    int m_paragraphInner = 0; // elements open inside the paragraph
     int m_paragraphs = 0;
-    int m_paragraphDepth = 0;
     int m_skipDepth = 0;
     PendingCell m_cell;
     std::vector<std::pair<int, PendingCell>> m_rowCells;
+};
+
+// Finds whether the manifest declares any part encrypted.
+class ManifestReader : public XmlEvents {
+public:
+    void start(std::string_view name, const XmlAttributes&) override {
+        encrypted = encrypted || name == "encryption-data";
+    }
+    void end(std::string_view) override {}
+    bool encrypted = false;
 };
 
 } // namespace
@@ -272,22 +328,22 @@ bool isOpenDocument(const ZipPackage& zip) {
 
 ParsedPackage readOpenDocument(const ZipPackage& zip) {
     if (zip.has("META-INF/manifest.xml")) {
-        const std::vector<unsigned char> manifest = zip.read("META-INF/manifest.xml");
-        const std::string_view text(reinterpret_cast<const char*>(manifest.data()),
-                                    manifest.size());
-        if (text.find("encryption-data") != std::string_view::npos)
+        ManifestReader manifest;
+        parsePart(zip, "META-INF/manifest.xml", manifest);
+        if (manifest.encrypted)
             throw PackageError{Fault::Encrypted, {}};
     }
     if (zip.has("mimetype")) {
-        const std::vector<unsigned char> type = zip.read("mimetype");
-        const std::string_view text(reinterpret_cast<const char*>(type.data()), type.size());
+        // A line of text; what follows its first few hundred bytes does not matter.
+        ZipPackage::PartReader reader(zip, zip.entry("mimetype"));
+        char type[256];
+        const std::string_view text(type, reader.read(type, sizeof type));
         if (text.find("opendocument.spreadsheet") == std::string_view::npos)
             throw PackageError{Fault::NotSpreadsheet, {}};
     }
     ParsedPackage book;
-    std::size_t cellCount = 0;
-    ContentReader reader(book, cellCount);
-    parseXml(zip.read(kContent), reader, kContent);
+    ContentReader reader(book);
+    parsePart(zip, kContent, reader);
     return book;
 }
 

@@ -71,7 +71,7 @@ std::map<std::string, Relationship> relationships(const ZipPackage& zip, const P
     const Part part = relationshipsOf(owner);
     RelationshipsReader reader(owner);
     if (zip.has(part))
-        parseXml(zip.read(part), reader, part);
+        parsePart(zip, part, reader);
     return reader.items;
 }
 
@@ -97,7 +97,7 @@ public:
 
 class SharedStringsReader : public XmlEvents {
 public:
-    explicit SharedStringsReader(std::vector<QString>& strings) : m_strings(strings) {}
+    explicit SharedStringsReader(ParsedPackage& book) : m_book(book) {}
     void start(std::string_view name, const XmlAttributes&) override {
         if (name == "si") {
             m_text.clear();
@@ -108,20 +108,22 @@ public:
         }
     }
     void end(std::string_view name) override {
-        if (name == "si")
-            m_strings.push_back(decodeOfficeEscapes(m_text));
-        else if (name == "rPh")
+        if (name == "si") {
+            addOfficeText(m_book.strings, m_text, false);
+            m_book.checkKept();
+        } else if (name == "rPh") {
             --m_phonetic;
-        else if (name == "t")
+        } else if (name == "t") {
             m_inText = false;
+        }
     }
     void text(std::string_view value) override {
         if (m_inText)
-            m_text += value;
+            appendPiece(m_text, value);
     }
 
 private:
-    std::vector<QString>& m_strings;
+    ParsedPackage& m_book;
     std::string m_text;
     int m_phonetic = 0;
     bool m_inText = false;
@@ -175,6 +177,23 @@ bool parseReference(std::string_view text, int& row, int& column) {
     return true;
 }
 
+// The cell types of the t attribute this reader tells apart.
+enum class CellType { Number, Shared, Text, Boolean, Error, Date };
+
+CellType cellTypeOf(std::string_view t) {
+    if (t == "s")
+        return CellType::Shared;
+    if (t == "str" || t == "inlineStr")
+        return CellType::Text;
+    if (t == "b")
+        return CellType::Boolean;
+    if (t == "e")
+        return CellType::Error;
+    if (t == "d")
+        return CellType::Date;
+    return CellType::Number;
+}
+
 class SheetReader : public XmlEvents {
 public:
     SheetReader(SheetBuilder& builder, ParsedPackage& book, std::size_t sharedCount,
@@ -216,7 +235,7 @@ public:
 
     void text(std::string_view value) override {
         if (m_collect)
-            m_value += value;
+            appendPiece(m_value, value);
     }
 
 private:
@@ -228,7 +247,7 @@ private:
             throw PackageError{Fault::Damaged, {}};
         m_row = row;
         m_column = column;
-        m_type = std::string(a.get("t"));
+        m_type = cellTypeOf(a.get("t"));
         m_xf = 0;
         const std::string_view style = a.get("s");
         std::from_chars(style.data(), style.data() + style.size(), m_xf);
@@ -237,36 +256,53 @@ private:
     }
 
     void endCell() {
-        const bool text = m_type == "str" || m_type == "inlineStr";
+        const bool text = m_type == CellType::Text;
         if (m_hasFormula && (!m_hasValue || (m_value.empty() && !text))) {
             // Saved without its result (some writers leave the computing to the application).
-            m_builder.addCode(m_row, m_column, PackageCell::Error, kNoFormulaResult);
+            m_builder.addError(m_row, m_column, kNoFormulaResult);
             return;
         }
         if (!m_hasValue || (m_value.empty() && !text)) {
             m_builder.noteRow(m_row); // a formatted blank
             return;
         }
-        if (text) {
-            m_builder.addText(m_row, m_column, appendText(decodeOfficeEscapes(m_value)));
-        } else if (m_type == "s") {
-            std::size_t index = 0;
-            if (!parseWhole(m_value, index) || index >= m_sharedCount)
-                throw PackageError{Fault::Damaged, {}};
-            m_builder.addText(m_row, m_column, std::uint32_t(index));
-        } else if (m_type == "b") {
-            m_builder.addCode(m_row, m_column, PackageCell::Boolean,
-                              m_value == "1" || m_value == "true" ? 1 : 0);
-        } else if (m_type == "e") {
-            m_builder.addCode(m_row, m_column, PackageCell::Error, errorCodeOf(m_value));
-        } else if (m_type == "d") {
-            double days = 0.0;
-            if (!calendarDaysOf(m_value, days))
-                throw PackageError{Fault::Damaged, {}};
-            m_builder.addNumber(m_row, m_column, PackageCell::Calendar, days);
-        } else {
+        switch (m_type) {
+        case CellType::Text:
+            m_builder.addText(m_row, m_column, addOfficeText(m_book.strings, m_value, true));
+            return;
+        case CellType::Shared:
+            m_builder.addText(m_row, m_column, sharedIndex());
+            return;
+        case CellType::Boolean:
+            m_builder.addBoolean(m_row, m_column, m_value == "1" || m_value == "true");
+            return;
+        case CellType::Error:
+            m_builder.addError(m_row, m_column, errorCodeOf(m_value));
+            return;
+        case CellType::Date:
+            addDate();
+            return;
+        case CellType::Number:
             addNumber();
+            return;
         }
+    }
+
+    std::uint32_t sharedIndex() const {
+        std::size_t index = 0;
+        const auto [end, error] =
+            std::from_chars(m_value.data(), m_value.data() + m_value.size(), index);
+        if (error != std::errc() || end != m_value.data() + m_value.size() ||
+            index >= m_sharedCount)
+            throw PackageError{Fault::Damaged, {}};
+        return std::uint32_t(index);
+    }
+
+    void addDate() {
+        double days = 0.0;
+        if (!calendarDaysOf(m_value, days))
+            throw PackageError{Fault::Damaged, {}};
+        m_builder.addNumber(m_row, m_column, PackedCells::Calendar, days);
     }
 
     void addNumber() {
@@ -274,18 +310,8 @@ private:
         if (!parseDecimal(m_value, value))
             throw PackageError{Fault::Damaged, {}};
         const bool date = m_xf < m_dateXf.size() && m_dateXf[m_xf];
-        m_builder.addNumber(m_row, m_column, date ? PackageCell::Serial : PackageCell::Number,
+        m_builder.addNumber(m_row, m_column, date ? PackedCells::Serial : PackedCells::Number,
                             value);
-    }
-
-    static bool parseWhole(const std::string& text, std::size_t& value) {
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return !text.empty() && error == std::errc() && end == text.data() + text.size();
-    }
-
-    std::uint32_t appendText(QString text) {
-        m_book.strings.push_back(std::move(text));
-        return std::uint32_t(m_book.strings.size() - 1);
     }
 
     SheetBuilder& m_builder;
@@ -294,7 +320,7 @@ private:
     const std::vector<bool>& m_dateXf;
     int m_row = -1;
     int m_column = -1;
-    std::string m_type;
+    CellType m_type = CellType::Number;
     std::size_t m_xf = 0;
     std::string m_value;
     bool m_hasValue = false;
@@ -303,6 +329,43 @@ private:
     bool m_inInline = false;
     int m_phonetic = 0;
 };
+
+// The value of four hexadecimal digits; -1 when they are none.
+int hexValue(const char16_t* digits) {
+    int value = 0;
+    for (int k = 0; k < 4; ++k) {
+        const char16_t c = digits[k];
+        int digit = -1;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// Decodes the escapes in place; gives the decoded length.
+std::size_t decodeOfficeEscapes(char16_t* text, std::size_t size) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const int code =
+            text[i] == u'_' && i + 6 < size && text[i + 1] == u'x' && text[i + 6] == u'_'
+                ? hexValue(text + i + 2)
+                : -1;
+        if (code >= 0) {
+            text[out++] = char16_t(code);
+            i += 6;
+        } else {
+            text[out++] = text[i];
+        }
+    }
+    return out;
+}
 
 Part workbookPart(const ZipPackage& zip) {
     for (const auto& [id, relation] : relationships(zip, Part())) {
@@ -328,45 +391,38 @@ bool isOfficeOpenXml(const ZipPackage& zip) {
 }
 
 QString decodeOfficeEscapes(std::string_view text) {
-    if (text.find("_x") == std::string_view::npos)
-        return qtext(text);
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned code = 0;
-        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
-            const auto [end, error] =
-                std::from_chars(text.data() + i + 2, text.data() + i + 6, code, 16);
-            if (error == std::errc() && end == text.data() + i + 6) {
-                const QByteArray utf8 = QString(QChar(char16_t(code))).toUtf8();
-                out.append(utf8.constData(), std::size_t(utf8.size()));
-                i += 6;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return QString::fromStdString(out);
+    QString decoded = qtext(text);
+    decoded.resize(qsizetype(decodeOfficeEscapes(reinterpret_cast<char16_t*>(decoded.data()),
+                                                 std::size_t(decoded.size()))));
+    return decoded;
+}
+
+std::uint32_t addOfficeText(TextPool& pool, std::string_view text, bool repeated) {
+    pool.appendUtf8(text);
+    std::vector<char16_t>& characters = pool.characters();
+    const std::size_t start = characters.size() - std::size_t(pool.pending().size());
+    characters.resize(start +
+                      decodeOfficeEscapes(characters.data() + start, characters.size() - start));
+    return repeated ? pool.addRepeated() : pool.add();
 }
 
 ParsedPackage readOfficeOpenXml(const ZipPackage& zip) {
     ParsedPackage book;
     const Part workbook = workbookPart(zip);
     WorkbookReader workbookReader;
-    parseXml(zip.read(workbook), workbookReader, workbook);
+    parsePart(zip, workbook, workbookReader);
     book.date1904 = workbookReader.date1904;
     const std::map<std::string, Relationship> relations = relationships(zip, workbook);
 
     if (const Relationship* strings = relationOfType(relations, "/sharedStrings")) {
-        SharedStringsReader reader(book.strings);
-        parseXml(zip.read(strings->target), reader, strings->target);
+        SharedStringsReader reader(book);
+        parsePart(zip, strings->target, reader);
     }
     const std::size_t sharedCount = book.strings.size();
     StylesReader styles;
     if (const Relationship* part = relationOfType(relations, "/styles"))
-        parseXml(zip.read(part->target), styles, part->target);
+        parsePart(zip, part->target, styles);
 
-    std::size_t cellCount = 0;
     for (const SheetEntry& entry : workbookReader.sheets) {
         const auto it = relations.find(entry.relationship);
         if (it == relations.end())
@@ -376,16 +432,10 @@ ParsedPackage readOfficeOpenXml(const ZipPackage& zip) {
             continue;
         PackageSheet& sheet = book.worksheets.emplace_back();
         sheet.name = entry.name;
-        SheetBuilder builder(sheet, cellCount);
+        SheetBuilder builder(sheet, book);
         SheetReader reader(builder, book, sharedCount, styles.dateXf);
-        try {
-            parseXml(zip.read(it->second.target), reader, it->second.target);
-        } catch (PackageError& error) {
-            if (error.part.isEmpty())
-                error.part = QString::fromStdString(it->second.target);
-            throw;
-        }
-        sheet.finish();
+        parsePart(zip, it->second.target, reader);
+        builder.finish();
     }
     return book;
 }

@@ -17,5 +17,8 @@ bool isOpenDocument(const ZipPackage& zip);
 
 // Decodes the _xHHHH_ escapes Office writes for characters XML cannot hold.
 QString decodeOfficeEscapes(std::string_view text);
+// Adds a text of the workbook, escapes decoded, to the pool; gives its index. A repeated text
+// may be kept once (TextPool::addRepeated).
+std::uint32_t addOfficeText(TextPool& pool, std::string_view text, bool repeated);
 
 } // namespace kestrel::package

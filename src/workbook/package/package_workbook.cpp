@@ -65,8 +65,13 @@ CellValue PackageWorkbook::cell(int sheet, int row, int column) const {
     checkPosition(sheet, row, column);
     if (const CellValue* set = m_overrides.find(sheet, row, column))
         return *set;
-    const PackageCell* stored = worksheet(sheet).find(row - 1, column - 1);
-    return stored ? cellValueOf(*stored, m_book) : CellValue::blank();
+    const PackedCells& cells = worksheet(sheet).cells;
+    const std::size_t index = cells.find(std::uint32_t(row - 1), column - 1);
+    if (index == PackedCells::kNone)
+        return CellValue::blank();
+    CellView view;
+    fillView(cells.at(index), m_book, view);
+    return view.value();
 }
 
 void PackageWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {
@@ -74,9 +79,44 @@ void PackageWorkbook::setCell(int sheet, int row, int column, const CellValue& v
     m_overrides.set(sheet, row, column, value);
 }
 
-std::unique_ptr<Workbook> openPackageWorkbook(const QByteArray& bytes, const QString& name) {
+void PackageWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) const {
+    checkPosition(sheet, row, 1);
+    if (!m_overrides.isEmpty()) {
+        Workbook::forEachCellInRow(sheet, row, visit); // merges the values set by the run
+        return;
+    }
+    const PackedCells& cells = worksheet(sheet).cells;
+    const auto index = std::uint32_t(row - 1);
+    CellView view;
+    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
+        const PackedCells::Cell cell = cells.at(i);
+        if (cell.column >= kWalkedColumns)
+            break;
+        fillView(cell, m_book, view);
+        visit(view.column, view.value());
+    }
+}
+
+void PackageWorkbook::readRow(int sheet, int row, RowCells& out) const {
+    checkPosition(sheet, row, 1);
+    if (!m_overrides.isEmpty()) {
+        Workbook::readRow(sheet, row, out); // merges the values set by the run
+        return;
+    }
+    out.clear();
+    const PackedCells& cells = worksheet(sheet).cells;
+    const auto index = std::uint32_t(row - 1);
+    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
+        const PackedCells::Cell cell = cells.at(i);
+        if (cell.column >= kWalkedColumns)
+            break; // what cell() gives for columns 1 to 256
+        fillView(cell, m_book, out.add(0, CellValue::Type::Blank));
+    }
+}
+
+std::unique_ptr<Workbook> openPackageWorkbook(QIODevice& device, const QString& name) {
     try {
-        const ZipPackage zip(bytes);
+        const ZipPackage zip(device);
         if (isOfficeOpenXml(zip))
             return std::make_unique<PackageWorkbook>(name, readOfficeOpenXml(zip));
         if (isOpenDocument(zip))

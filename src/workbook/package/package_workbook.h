@@ -4,10 +4,12 @@
 #include "workbook/package/package_cells.h"
 #include "workbook/workbook.h"
 
+class QIODevice;
+
 namespace kestrel::package {
 
-// An .xlsx, .xlsm or .ods workbook read whole at open. Cell values set by the run are kept in an
-// override map beside the file's cells.
+// An .xlsx, .xlsm or .ods workbook: its cells are read at open, its parts streamed. Cell values
+// set by the run are kept in an override map beside the file's cells.
 class PackageWorkbook final : public Workbook {
 public:
     PackageWorkbook(QString path, ParsedPackage parsed);
@@ -18,6 +20,8 @@ public:
     int lastRow(int sheet) const override;
     CellValue cell(int sheet, int row, int column) const override;
     void setCell(int sheet, int row, int column, const CellValue& value) override;
+    void forEachCellInRow(int sheet, int row, const CellVisitor& visit) const override;
+    void readRow(int sheet, int row, RowCells& cells) const override;
 
 private:
     const PackageSheet& worksheet(int sheet) const;
@@ -28,8 +32,9 @@ private:
     CellOverrides m_overrides;
 };
 
-// Reads a ZIP package holding an Office Open XML workbook or an OpenDocument spreadsheet.
-// Throws WorkbookError naming the file and what is wrong with it.
-std::unique_ptr<Workbook> openPackageWorkbook(const QByteArray& bytes, const QString& name);
+// Reads a ZIP package holding an Office Open XML workbook or an OpenDocument spreadsheet from a
+// random-access device (a file, a buffer). Throws WorkbookError naming the file and what is
+// wrong with it.
+std::unique_ptr<Workbook> openPackageWorkbook(QIODevice& device, const QString& name);
 
 } // namespace kestrel::package
