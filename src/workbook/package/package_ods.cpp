@@ -219,9 +219,10 @@ private:
         }
     }
 
-    // A direct child of the cell: one of its paragraphs, or something anchored in it.
+    // A direct child of the cell: one of its paragraphs (or headings), or something anchored
+    // in it.
     void startInCellOnly(std::string_view name) {
-        if (name != "p") {
+        if (name != "p" && name != "h") {
             m_skipDepth = 1;
             return;
         }

@@ -1,7 +1,7 @@
-// Every .xlsx, .xlsm and .ods of the sheet corpus (tests/data/sheet-corpus) against the values an independent
-// reader (openpyxl for Office Open XML, odfpy for OpenDocument) took from it. Where this reader
-// answers differently on purpose, the rule or the case below says why and checks this reader's
-// answer instead.
+// Every .xlsx, .xlsm and .ods of the sheet corpus (tests/data/sheet-corpus) against the values an
+// independent reader (openpyxl for Office Open XML, odfpy for OpenDocument) took from it. Where
+// this reader answers differently on purpose, the rule or the case below says why and checks this
+// reader's answer instead.
 #include "corpus_support.h"
 #include "row_view_check.h"
 #include "test_paths.h"

@@ -1,7 +1,10 @@
 // The .xlsx/.ods reader on packages built here: what makes a number a date, repeated rows and
 // cells, formulas without results, the last row, and the errors for damaged packages.
+#include "corpus_support.h"
 #include "package_test_builder.h"
+#include "row_view_check.h"
 #include "text/errors.h"
+#include "workbook/package/package_cells.h"
 #include "workbook/workbook.h"
 
 #include <QtEndian>
@@ -10,6 +13,8 @@
 #include <iterator>
 
 using kestrel::CellValue;
+using kestrel::test::corpusTypeName;
+using kestrel::test::expectRowsReadAsCells;
 using namespace kestrel::test;
 
 namespace {
@@ -141,6 +146,73 @@ TEST(XlsxReader, WorksheetsInOrderWithoutChartSheetsAndTheirLastRows) {
     EXPECT_EQ(QStringLiteral("默认"), book->cell(1, 7, 16384).text);
     EXPECT_EQ(7, book->lastRow(1));
     EXPECT_THROW(book->cell(1, 1, 16385), kestrel::WorkbookError);
+}
+
+TEST(XlsxReader, CellsOutOfOrderAreSortedAndTheLastForAPlaceWins) {
+    const auto book = open(xlsxPackage(oneSheet(
+        "<row r=\"3\"><c r=\"B3\"><v>3</v></c></row><row r=\"1\"><c r=\"C1\"><v>1</v></c>"
+        "<c r=\"A1\"><v>2</v></c><c r=\"C1\"><v>4</v></c><c r=\"IW1\"><v>5</v></c></row>")));
+    EXPECT_EQ(3, book->lastRow(1));
+    EXPECT_EQ(2.0, book->cell(1, 1, 1).number);
+    EXPECT_EQ(4.0, book->cell(1, 1, 3).number);
+    EXPECT_EQ(3.0, book->cell(1, 3, 2).number);
+    EXPECT_EQ(5.0, book->cell(1, 1, 257).number);
+    expectRowsReadAsCells(*book, 1); // in column order, within the 256 columns walked
+}
+
+TEST(OdsReader, ACellsTextComesFromItsOwnParagraphsOnly) {
+    const struct {
+        const char* cell; // the content of a table:table-cell, attributes first
+        const char* type;
+        const char* text; // of a text or a number; an error is a formula without its result
+    } cases[] = {
+        // A picture anchored in the cell holds an empty paragraph of its own.
+        {" office:value-type=\"string\"><draw:frame><draw:image><text:p/></draw:image>"
+         "</draw:frame><text:p>abc</text:p>",
+         "text", "abc"},
+        {"><draw:custom-shape><text:p>形状</text:p></draw:custom-shape>", "blank", ""},
+        {" office:value-type=\"float\" office:value=\"5\"><draw:frame><draw:object/>"
+         "<draw:image><text:p/></draw:image></draw:frame><text:p>5</text:p>",
+         "number", "5"},
+        {" office:value-type=\"string\"><office:annotation><text:p>批注</text:p>"
+         "</office:annotation><text:p>x</text:p>",
+         "text", "x"},
+        // Anchored as a character inside the paragraph.
+        {"><text:p>d<draw:frame><draw:text-box><text:p>说明</text:p></draw:text-box></draw:frame>e"
+         "<office:annotation><text:p>注</text:p></office:annotation></text:p>",
+         "text", "de"},
+        {"><text:h>标题</text:h><text:p><text:a>链接</text:a><text:span>s<text:s/>t</text:span>"
+         "</text:p>",
+         "text", "标题\n链接s t"},
+        // LibreOffice's formula whose result is the empty text: no value type, empty paragraph.
+        {" table:formula=\"of:=&quot;&quot;\"><text:p/>", "text", ""},
+        {" table:formula=\"of:=A2\"><text:p>旧值</text:p>", "error", ""},
+        {" table:formula=\"of:=A2\">", "error", ""},
+    };
+    QByteArray rows;
+    for (const auto& c : cases)
+        rows += "<table:table-row><table:table-cell" + QByteArray(c.cell) +
+                "</table:table-cell></table:table-row>";
+    // A sheet holding only pictures has no rows.
+    const QByteArray pictures = "<table:table-row table:number-rows-repeated=\"16\">"
+                                "<table:table-cell><draw:frame><draw:image><text:p/></draw:image>"
+                                "</draw:frame></table:table-cell></table:table-row>";
+    const auto book = open(odsPackage("<table:table table:name=\"a\">" + rows +
+                                      "</table:table><table:table table:name=\"b\">" + pictures +
+                                      "</table:table>"),
+                           QStringLiteral("模板.ods"));
+    for (int row = 1; row <= int(std::size(cases)); ++row) {
+        const CellValue value = book->cell(1, row, 1);
+        SCOPED_TRACE(cases[row - 1].cell);
+        EXPECT_STREQ(cases[row - 1].type, corpusTypeName(value.type));
+        if (value.type == CellValue::Type::Error) {
+            EXPECT_EQ(kestrel::package::kNoFormulaResult, value.errorCode);
+        } else if (!value.isBlank()) {
+            EXPECT_EQ(QString::fromUtf8(cases[row - 1].text),
+                      kestrel::cellText(*book, 1, row, 1, QLocale::c()));
+        }
+    }
+    EXPECT_EQ(0, book->lastRow(2));
 }
 
 TEST(OdsReader, ValueTypesTextAndFormulas) {

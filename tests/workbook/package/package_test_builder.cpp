@@ -33,6 +33,11 @@ QByteArray le32(quint32 v) {
     qToLittleEndian(v, out.data());
     return out;
 }
+QByteArray le64(quint64 v) {
+    QByteArray out(8, '\0');
+    qToLittleEndian(v, out.data());
+    return out;
+}
 
 const QByteArray kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -40,25 +45,53 @@ const QByteArray kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006
 
 } // namespace
 
-QByteArray storedZip(const ZipEntries& entries) {
+QByteArray zipArchive(const ZipEntries& entries, const ZipLayout& layout) {
     QByteArray body;
     QByteArray directory;
     for (const auto& [name, data] : entries) {
         const QByteArray file = name.toUtf8();
-        const quint32 offset = quint32(body.size());
-        const QByteArray common = le16(20) + le16(0x0800) + le16(0) + le16(0) + le16(0x21) +
-                                  le32(crc32(data)) + le32(quint32(data.size())) +
-                                  le32(quint32(data.size())) + le16(quint16(file.size())) + le16(0);
-        body += le32(0x04034b50) + common + file + data;
-        directory += le32(0x02014b50) + le16(20) + common + le16(0) + le16(0) + le16(0) + le32(0) +
-                     le32(offset) + file;
+        // qCompress gives a zlib stream after a 4-byte length: its deflate data lies between
+        // the 2-byte header and the 4-byte checksum.
+        const QByteArray packed = layout.deflate ? qCompress(data, 9).chopped(4).mid(6) : data;
+        const quint64 offset = quint64(layout.offset + body.size());
+        const quint32 crc = crc32(data);
+        const quint32 max32 = 0xFFFFFFFFu;
+        const QByteArray sizes = layout.zip64
+                                     ? le32(max32) + le32(max32)
+                                     : le32(quint32(packed.size())) + le32(quint32(data.size()));
+        const QByteArray head = le16(layout.zip64 ? 45 : 20) +
+                                le16(layout.descriptor ? 0x0808 : 0x0800) +
+                                le16(layout.deflate ? 8 : 0) + le16(0) + le16(0x21);
+        const QByteArray localExtra =
+            layout.zip64
+                ? le16(1) + le16(16) + le64(quint64(data.size())) + le64(quint64(packed.size()))
+                : QByteArray();
+        const QByteArray directoryExtra = layout.zip64
+                                              ? le16(1) + le16(24) + le64(quint64(data.size())) +
+                                                    le64(quint64(packed.size())) + le64(offset)
+                                              : QByteArray();
+        body += le32(0x04034b50) + head +
+                (layout.descriptor ? QByteArray(12, '\0') : le32(crc) + sizes) +
+                le16(quint16(file.size())) + le16(quint16(localExtra.size())) + file + localExtra +
+                packed;
+        if (layout.descriptor)
+            body += le32(0x08074b50) + le32(crc) + le32(quint32(packed.size())) +
+                    le32(quint32(data.size()));
+        directory += le32(0x02014b50) + le16(20) + head + le32(crc) + sizes +
+                     le16(quint16(file.size())) + le16(quint16(directoryExtra.size())) + le16(0) +
+                     le16(0) + le16(0) + le32(0) + le32(layout.zip64 ? max32 : quint32(offset)) +
+                     file + directoryExtra;
     }
     return body + directory + le32(0x06054b50) + le16(0) + le16(0) + le16(quint16(entries.size())) +
            le16(quint16(entries.size())) + le32(quint32(directory.size())) +
-           le32(quint32(body.size())) + le16(0);
+           le32(quint32(layout.offset + body.size())) + le16(0);
 }
 
-QByteArray xlsxPackage(const XlsxLayout& layout) {
+QByteArray storedZip(const ZipEntries& entries) {
+    return zipArchive(entries, {});
+}
+
+ZipEntries xlsxEntries(const XlsxLayout& layout) {
     ZipEntries entries;
     entries.append({QStringLiteral("[Content_Types].xml"),
                     kXmlHead + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
@@ -110,7 +143,11 @@ QByteArray xlsxPackage(const XlsxLayout& layout) {
                         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
                         "2006/relationships\">" +
                         relations + "</Relationships>"});
-    return storedZip(entries);
+    return entries;
+}
+
+QByteArray xlsxPackage(const XlsxLayout& layout, const ZipLayout& zip) {
+    return zipArchive(xlsxEntries(layout), zip);
 }
 
 QByteArray odsPackage(const QByteArray& spreadsheet, const QByteArray& manifestExtra) {

@@ -9,6 +9,14 @@ namespace kestrel::test {
 
 using ZipEntries = QList<QPair<QString, QByteArray>>;
 
+// How the entries of an archive are written.
+struct ZipLayout {
+    bool deflate = false;    // raw deflate, as most writers compress
+    bool zip64 = false;      // sizes and offsets in ZIP64 extra fields only
+    bool descriptor = false; // sizes and checksum after the data, not in the entry's header
+    qint64 offset = 0;       // where the archive will start in its file
+};
+QByteArray zipArchive(const ZipEntries& entries, const ZipLayout& layout);
 // A ZIP archive of the entries, stored without compression.
 QByteArray storedZip(const ZipEntries& entries);
 
@@ -25,7 +33,8 @@ struct XlsxLayout {
     QByteArray styles;         // the content of <styleSheet>
     QStringList sharedStrings; // each becomes one <si><t>
 };
-QByteArray xlsxPackage(const XlsxLayout& layout);
+ZipEntries xlsxEntries(const XlsxLayout& layout);
+QByteArray xlsxPackage(const XlsxLayout& layout, const ZipLayout& zip = {});
 
 // An .ods package around the content of <office:spreadsheet>.
 QByteArray odsPackage(const QByteArray& spreadsheet, const QByteArray& manifestExtra = {});
