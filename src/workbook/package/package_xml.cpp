@@ -391,7 +391,10 @@ void parsePart(const ZipPackage& zip, std::string_view part, XmlEvents& events) 
     try {
         XmlParser parser(events);
         for (;;) {
-            const std::size_t read = reader.read(parser.space(kBlock), kBlock);
+            // A piece longer than a block is parsed again from its start with each block:
+            // blocks as large as what is kept make that linear.
+            const std::size_t block = std::max(kBlock, parser.pending());
+            const std::size_t read = reader.read(parser.space(block), block);
             parser.parse(read, read == 0);
             if (read == 0)
                 return;

@@ -77,6 +77,8 @@ public:
     char* space(std::size_t size);
     // Parses the `size` bytes just written into space(); `last` when the input ends there.
     void parse(std::size_t size, bool last);
+    // The bytes of an incomplete piece kept for the next block.
+    std::size_t pending() const { return m_end - m_begin; }
 
 private:
     const char* step(const char* at, const char* end, bool last);
