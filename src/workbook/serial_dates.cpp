@@ -38,4 +38,11 @@ CellValue dateTimeFromSerial(double serial, bool date1904) {
                                    QTime::fromMSecsSinceStartOfDay(secondOfDay * 1000));
 }
 
+void fillDateView(const CellValue& value, CellView& view) {
+    view.type = value.type;
+    view.number = value.number;
+    view.date = value.date;
+    view.time = value.time;
+}
+
 } // namespace kestrel

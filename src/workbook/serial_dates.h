@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/cellvalue.h"
+#include "workbook/workbook.h"
 
 namespace kestrel {
 
@@ -10,5 +11,8 @@ namespace kestrel {
 // 1899-12-30, the day zero of automation dates. In the 1904 system serial 0 is 1904-01-01.
 // A value no date can show (negative, or past 9999-12-31) stays a number.
 CellValue dateTimeFromSerial(double serial, bool date1904);
+
+// Fills a cell's view with a date-time, or with the number a date-formatted value stays.
+void fillDateView(const CellValue& value, CellView& view);
 
 } // namespace kestrel

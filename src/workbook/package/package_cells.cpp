@@ -228,13 +228,6 @@ bool calendarDaysOf(std::string_view text, double& days) {
 
 namespace {
 
-void fillDateTime(const CellValue& value, CellView& view) {
-    view.type = value.type; // a serial no date can show stays a number
-    view.number = value.number;
-    view.date = value.date;
-    view.time = value.time;
-}
-
 // Days since 1899-12-30 to the second, as the spreadsheet shows them.
 CellValue calendarValue(double days) {
     const double seconds = std::round(days * 86400.0);
@@ -255,10 +248,10 @@ void fillView(const PackedCells::Cell& cell, const ParsedPackage& book, CellView
         view.number = cell.value;
         return;
     case PackedCells::Serial:
-        fillDateTime(dateTimeFromSerial(cell.value, book.date1904), view);
+        fillDateView(dateTimeFromSerial(cell.value, book.date1904), view);
         return;
     case PackedCells::Calendar:
-        fillDateTime(calendarValue(cell.value), view);
+        fillDateView(calendarValue(cell.value), view);
         return;
     case PackedCells::Coded:
         break;

@@ -1,7 +1,6 @@
 #include "workbook/package/package_workbook.h"
 
 #include "text/errors.h"
-#include "workbook/cell_overrides.h"
 #include "workbook/package/package_readers.h"
 #include "workbook/package/package_zip.h"
 
@@ -40,76 +39,33 @@ QString faultText(const PackageError& error) {
 } // namespace
 
 PackageWorkbook::PackageWorkbook(QString path, ParsedPackage parsed)
-    : m_path(std::move(path)), m_book(std::move(parsed)), m_overrides(m_book.worksheets.size()) {}
+    : StoredWorkbook(std::move(path), int(parsed.worksheets.size()), kMaxRows, kMaxColumns),
+      m_book(std::move(parsed)) {}
 
-const PackageSheet& PackageWorkbook::worksheet(int sheet) const {
-    checkWorksheet(m_path, sheet, worksheetCount());
-    return m_book.worksheets[std::size_t(sheet - 1)];
-}
-
-void PackageWorkbook::checkPosition(int sheet, int row, int column) const {
-    worksheet(sheet);
-    checkCellPosition(m_path, sheet, row, column, kMaxRows, kMaxColumns);
-}
-
-QString PackageWorkbook::worksheetName(int sheet) const {
+QString PackageWorkbook::storedName(int sheet) const {
     return worksheet(sheet).name;
 }
 
-int PackageWorkbook::lastRow(int sheet) const {
-    const int fileLastRow = worksheet(sheet).lastRow; // throws for a missing worksheet
-    return std::max(fileLastRow, m_overrides.lastRow(sheet));
+int PackageWorkbook::storedLastRow(int sheet) const {
+    return worksheet(sheet).lastRow;
 }
 
-CellValue PackageWorkbook::cell(int sheet, int row, int column) const {
-    checkPosition(sheet, row, column);
-    if (const CellValue* set = m_overrides.find(sheet, row, column))
-        return *set;
+bool PackageWorkbook::storedCell(int sheet, int row, int column, CellView& view) const {
     const PackedCells& cells = worksheet(sheet).cells;
     const std::size_t index = cells.find(std::uint32_t(row - 1), column - 1);
     if (index == PackedCells::kNone)
-        return CellValue::blank();
-    CellView view;
+        return false;
     fillView(cells.at(index), m_book, view);
-    return view.value();
+    return true;
 }
 
-void PackageWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {
-    checkPosition(sheet, row, column);
-    m_overrides.set(sheet, row, column, value);
-}
-
-void PackageWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) const {
-    checkPosition(sheet, row, 1);
-    if (!m_overrides.isEmpty()) {
-        Workbook::forEachCellInRow(sheet, row, visit); // merges the values set by the run
-        return;
-    }
+void PackageWorkbook::storedRow(int sheet, int row, RowCells& out) const {
     const PackedCells& cells = worksheet(sheet).cells;
     const auto index = std::uint32_t(row - 1);
-    CellView view;
     for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
         const PackedCells::Cell cell = cells.at(i);
         if (cell.column >= kWalkedColumns)
             break;
-        fillView(cell, m_book, view);
-        visit(view.column, view.value());
-    }
-}
-
-void PackageWorkbook::readRow(int sheet, int row, RowCells& out) const {
-    checkPosition(sheet, row, 1);
-    if (!m_overrides.isEmpty()) {
-        Workbook::readRow(sheet, row, out); // merges the values set by the run
-        return;
-    }
-    out.clear();
-    const PackedCells& cells = worksheet(sheet).cells;
-    const auto index = std::uint32_t(row - 1);
-    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
-        const PackedCells::Cell cell = cells.at(i);
-        if (cell.column >= kWalkedColumns)
-            break; // what cell() gives for columns 1 to 256
         fillView(cell, m_book, out.add(0, CellValue::Type::Blank));
     }
 }

@@ -1,7 +1,6 @@
 #include "workbook/xls/xls_workbook.h"
 
 #include "text/errors.h"
-#include "workbook/cell_overrides.h"
 #include "workbook/serial_dates.h"
 #include "workbook/xls/xls_compound_file.h"
 
@@ -50,38 +49,35 @@ QString faultText(xls::FileFault fault, const QByteArray& bytes) {
 namespace xls {
 
 XlsWorkbook::XlsWorkbook(QString path, ParsedWorkbook parsed)
-    : m_path(std::move(path)), m_book(std::move(parsed)), m_overrides(m_book.worksheets.size()) {}
+    : StoredWorkbook(std::move(path), int(parsed.worksheets.size()), kMaxRows, kMaxColumns),
+      m_book(std::move(parsed)) {}
 
-const ParsedSheet& XlsWorkbook::worksheet(int sheet) const {
-    checkWorksheet(m_path, sheet, worksheetCount());
-    return m_book.worksheets[std::size_t(sheet - 1)];
+const SheetCells& XlsWorkbook::cells(int sheet) const {
+    return m_book.worksheets[std::size_t(sheet - 1)].cells;
 }
 
-void XlsWorkbook::checkPosition(int sheet, int row, int column) const {
-    worksheet(sheet);
-    checkCellPosition(m_path, sheet, row, column, kMaxRows, kMaxColumns);
+QString XlsWorkbook::storedName(int sheet) const {
+    return m_book.worksheets[std::size_t(sheet - 1)].name;
 }
 
-QString XlsWorkbook::worksheetName(int sheet) const {
-    return worksheet(sheet).name;
+int XlsWorkbook::storedLastRow(int sheet) const {
+    return cells(sheet).lastRow;
 }
 
-int XlsWorkbook::lastRow(int sheet) const {
-    const int fileLastRow = worksheet(sheet).cells.lastRow; // throws for a missing worksheet
-    return std::max(fileLastRow, m_overrides.lastRow(sheet));
+bool XlsWorkbook::storedCell(int sheet, int row, int column, CellView& view) const {
+    const SheetCells& stored = cells(sheet);
+    const std::size_t index = stored.find(std::uint32_t(row - 1), std::uint32_t(column - 1));
+    if (index == SheetCells::kNone)
+        return false;
+    fillView(stored.at(index), view);
+    return true;
 }
 
-CellValue XlsWorkbook::cell(int sheet, int row, int column) const {
-    checkPosition(sheet, row, column);
-    if (const CellValue* set = m_overrides.find(sheet, row, column)) {
-        return *set;
-    }
-    const SheetCells& cells = worksheet(sheet).cells;
-    const std::size_t index = cells.find(std::uint32_t(row - 1), std::uint32_t(column - 1));
-    if (index == SheetCells::kNone) {
-        return CellValue::blank();
-    }
-    return storedValue(cells.at(index));
+void XlsWorkbook::storedRow(int sheet, int row, RowCells& out) const {
+    const SheetCells& stored = cells(sheet);
+    const auto index = std::uint32_t(row - 1);
+    for (std::size_t i = stored.rowBegin(index); i < stored.rowEnd(index); ++i)
+        fillView(stored.at(i), out.add(0, CellValue::Type::Blank));
 }
 
 void XlsWorkbook::fillView(const StoredCell& stored, CellView& view) const {
@@ -91,14 +87,9 @@ void XlsWorkbook::fillView(const StoredCell& stored, CellView& view) const {
         view.type = CellValue::Type::Number;
         view.number = stored.value;
         return;
-    case StoredCell::Date: {
-        const CellValue date = dateTimeFromSerial(stored.value, m_book.date1904);
-        view.type = date.type; // a serial no date can show stays a number
-        view.number = date.number;
-        view.date = date.date;
-        view.time = date.time;
+    case StoredCell::Date:
+        fillDateView(dateTimeFromSerial(stored.value, m_book.date1904), view);
         return;
-    }
     case StoredCell::Text:
         view.type = CellValue::Type::Text;
         view.text = m_book.strings.at(stored.textIndex());
@@ -112,47 +103,6 @@ void XlsWorkbook::fillView(const StoredCell& stored, CellView& view) const {
         view.errorCode = stored.code();
         return;
     }
-}
-
-CellValue XlsWorkbook::storedValue(const StoredCell& stored) const {
-    CellView view;
-    fillView(stored, view);
-    return view.value();
-}
-
-void XlsWorkbook::forEachCellInRow(int sheet, int row, const CellVisitor& visit) const {
-    checkPosition(sheet, row, 1);
-    if (!m_overrides.isEmpty()) {
-        Workbook::forEachCellInRow(sheet, row, visit); // merges the values set by the run
-        return;
-    }
-    const SheetCells& cells = worksheet(sheet).cells;
-    const auto index = std::uint32_t(row - 1);
-    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
-        const StoredCell stored = cells.at(i);
-        visit(stored.column + 1, storedValue(stored));
-    }
-}
-
-void XlsWorkbook::readRow(int sheet, int row, RowCells& out) const {
-    checkPosition(sheet, row, 1);
-    if (!m_overrides.isEmpty()) {
-        Workbook::readRow(sheet, row, out); // merges the values set by the run
-        return;
-    }
-    out.clear();
-    const SheetCells& cells = worksheet(sheet).cells;
-    const auto index = std::uint32_t(row - 1);
-    for (std::size_t i = cells.rowBegin(index); i < cells.rowEnd(index); ++i) {
-        const StoredCell stored = cells.at(i);
-        fillView(stored, out.add(0, CellValue::Type::Blank));
-    }
-}
-
-void XlsWorkbook::setCell(int sheet, int row, int column, const CellValue& value) {
-    checkPosition(sheet, row, column);
-    // Writing a value into a row below the used range makes the range reach it.
-    m_overrides.set(sheet, row, column, value);
 }
 
 } // namespace xls
