@@ -29,9 +29,11 @@ const QString kSqliteSysobjectsView =
 
 QStringList sqliteSessionPragmas() {
     // A branch table of a million members and its indexes outgrow SQLite's default 2 MiB page
-    // cache many times over; reading through a memory map saves copying each page.
+    // cache many times over. No memory map: every page of the database read through one stays
+    // resident in the program (a branch of a million members maps 900 MB), and reading the
+    // pages into the cache is as fast.
     return {QStringLiteral("PRAGMA cache_size=-65536"), QStringLiteral("PRAGMA temp_store=MEMORY"),
-            QStringLiteral("PRAGMA mmap_size=1073741824")};
+            QStringLiteral("PRAGMA mmap_size=0")};
 }
 
 struct Database::Cache {

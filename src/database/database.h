@@ -32,9 +32,9 @@ struct TableMeta; // a table's columns with name lookups and cached insert state
 class ConnectionWorker;
 class OdbcBatchInsert;
 
-// The settings every SQLite connection gets: a page cache and a memory map large enough for a
-// branch table of a million members, temporary structures in memory. None of them changes how
-// a transaction is journalled or synced.
+// The settings every SQLite connection gets: a page cache large enough for a branch table of a
+// million members, no memory map, temporary structures in memory. None of them changes how a
+// transaction is journalled or synced.
 QStringList sqliteSessionPragmas();
 
 // The one connection to the branch database (an open QSqlDatabase) and what every statement
