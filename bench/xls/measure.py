@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Runs a command and writes its wall time and peak resident memory, for machines without GNU
-time. Usage: measure.py METRICS_FILE COMMAND [ARGS...]; the command's own output passes through
+"""Runs a command and writes its wall time, processor time (user and system, all threads) and
+peak resident memory, for machines without GNU time. Usage: measure.py METRICS_FILE COMMAND [ARGS...]; the command's own output passes through
 and its exit status is returned."""
 
 import os
@@ -19,6 +19,7 @@ def main(argv):
     wall = time.perf_counter() - started
     with open(argv[1], "w", encoding="utf-8") as metrics:
         metrics.write("wall_seconds\t%.3f\n" % wall)
+        metrics.write("cpu_seconds\t%.3f\n" % (usage.ru_utime + usage.ru_stime))
         metrics.write("peak_rss_kib\t%d\n" % usage.ru_maxrss)  # KiB on Linux
     return os.waitstatus_to_exitcode(status)
 
