@@ -240,23 +240,22 @@ private:
         // and no value type; one whose paragraph holds text keeps no result it can be sure of.
         if (m_cell.type == PendingCell::Type::NoResult && m_paragraphs == 1 && m_cell.text.empty())
             m_cell.type = PendingCell::Type::Text;
-        if (m_cell.type != PendingCell::Type::None && m_column < kMaxColumns) {
-            const int count = std::min(m_cellRepeat, kMaxColumns - m_column);
-            for (int i = 0; i < count; ++i)
-                m_rowCells.push_back({m_column + i, m_cell});
-        }
-        m_column += std::min(m_cellRepeat, kMaxColumns);
+        // A repeated cell is kept once, its text too, however many columns it spans.
+        const int count = std::min(m_cellRepeat, kMaxColumns - m_column);
+        if (m_cell.type != PendingCell::Type::None && count > 0)
+            m_rowCells.push_back({m_column, count, std::move(m_cell)});
+        m_column += count; // at most the last column: a sheet ends there
     }
 
     void endRow() {
-        if (!m_rowCells.empty()) {
-            const int count = std::min(m_rowRepeat, kMaxRows - std::min(m_row, kMaxRows));
-            for (int i = 0; i < count; ++i) {
-                for (auto& [column, cell] : m_rowCells)
-                    store(m_row + i, column, cell);
+        const int count = std::min(m_rowRepeat, kMaxRows - m_row);
+        for (int i = 0; i < count; ++i) {
+            for (RowCell& cells : m_rowCells) {
+                for (int k = 0; k < cells.count; ++k)
+                    store(m_row + i, cells.column + k, cells.cell);
             }
         }
-        m_row += std::min(m_rowRepeat, kMaxRows);
+        m_row += count;
         m_rowCells.clear();
     }
 
@@ -308,7 +307,12 @@ private:
     int m_paragraphs = 0;
     int m_skipDepth = 0;
     PendingCell m_cell;
-    std::vector<std::pair<int, PendingCell>> m_rowCells;
+    struct RowCell {
+        int column;
+        int count; // of columns it repeats to
+        PendingCell cell;
+    };
+    std::vector<RowCell> m_rowCells;
 };
 
 // Finds whether the manifest declares any part encrypted.

@@ -273,6 +273,24 @@ TEST(OdsReader, RepeatedRowsAndCellsAreExpandedOnlyWithValues) {
     EXPECT_EQ(0, book->lastRow(2));
 }
 
+TEST(OdsReader, RepeatsPastTheEndOfTheSheetAreCut) {
+    // A text repeated across every column of 64 rows is kept once; rows declared past the
+    // sheet's last row, however many, add nothing.
+    QByteArray table = "<table:table table:name=\"S\"><table:table-row "
+                       "table:number-rows-repeated=\"64\"><table:table-cell "
+                       "table:number-columns-repeated=\"20000\" office:value-type=\"string\">"
+                       "<text:p>满</text:p></table:table-cell></table:table-row>";
+    for (int i = 0; i < 3000; ++i)
+        table += "<table:table-row table:number-rows-repeated=\"1048576\"><table:table-cell "
+                 "table:number-columns-repeated=\"16384\"/></table:table-row>";
+    table += "<table:table-row><table:table-cell office:value-type=\"float\" "
+             "office:value=\"1\"/></table:table-row></table:table>";
+    const auto book = open(odsPackage(table), QStringLiteral("模板.ods"));
+    EXPECT_EQ(64, book->lastRow(1));
+    EXPECT_EQ(QStringLiteral("满"), book->cell(1, 64, 16384).text);
+    EXPECT_EQ(QStringLiteral("满"), book->cell(1, 1, 1).text);
+}
+
 TEST(PackageErrors, EachDamageHasItsReasonNamingTheFile) {
     XlsxLayout layout = oneSheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
     const QByteArray good = xlsxPackage(layout);
